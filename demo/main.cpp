@@ -1,0 +1,2 @@
+// The fw demo program.
+int main(int, char **) { return 0; }

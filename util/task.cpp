@@ -1,0 +1,126 @@
+#include "util/task.h"
+
+namespace {
+
+// The sentinel at the end of every list. Its links point at itself once
+// InitTasks has run; before that the lists below are already nil.
+Task nil;
+Task pool[TASK_MAX];
+Task *freeList = &nil;
+Task *activeList = &nil;
+
+void DoNothing(Task *) {}
+
+// Children first: the child list is read before the task's own callback, so
+// a list attached by that callback runs from the next pass on.
+int WalkChildrenFirst(Task *task, bool update) {
+    int calls = 0;
+    while (task != &nil) {
+        if (task->child != &nil) {
+            calls += WalkChildrenFirst(task->child, update);
+        }
+        if (update) {
+            task->update(task);
+            ++task->count;
+        } else {
+            task->draw(task);
+        }
+        ++calls;
+        task = task->next;
+    }
+    return calls;
+}
+
+// Parent first: the child list is read after the task's update, so children
+// attached by that update run in the same pass. Returns the tasks visited on
+// this level only.
+int WalkParentFirst(Task *task) {
+    int visited = 0;
+    while (task != &nil) {
+        task->update(task);
+        ++task->count;
+        if (task->child != &nil) {
+            WalkParentFirst(task->child);
+        }
+        ++visited;
+        task = task->next;
+    }
+    return visited;
+}
+
+} // namespace
+
+void InitTasks() {
+    nil.child = &nil;
+    nil.next = &nil;
+    nil.flags = 0;
+    for (int i = 0; i < TASK_MAX - 1; ++i) {
+        pool[i].next = &pool[i + 1];
+    }
+    pool[TASK_MAX - 1].next = &nil;
+    freeList = &pool[0];
+    activeList = &nil;
+}
+
+Task *CreateTask(TaskCallback update, TaskCallback draw) {
+    if (freeList == &nil) {
+        return &nil;
+    }
+    Task *task = freeList;
+    freeList = task->next;
+    task->child = &nil;
+    task->next = activeList;
+    activeList = task;
+    task->flags = 0;
+    task->count = 0;
+    task->update = update ? update : DoNothing;
+    task->draw = draw ? draw : DoNothing;
+    return task;
+}
+
+int RunTasks() { return WalkChildrenFirst(activeList, true); }
+
+// The top-level walk is the same visit as a child list's.
+int RunTasksParentFirst() { return WalkParentFirst(activeList); }
+
+int DrawTasks() { return WalkChildrenFirst(activeList, false); }
+
+void ReapTasks() {
+    Task **link = &activeList;
+    while (*link != &nil) {
+        Task *task = *link;
+        if (task->flags & TASK_DEAD) {
+            *link = task->next;
+            task->next = freeList;
+            freeList = task;
+        } else {
+            link = &task->next;
+        }
+    }
+}
+
+Task *KillTask(Task *task) {
+    if (task != nullptr && task != &nil) {
+        task->flags |= TASK_DEAD;
+    }
+    return task;
+}
+
+uint32_t IsTaskDead(const Task *task) {
+    if (task == nullptr || task == &nil) {
+        return 0;
+    }
+    return task->flags & TASK_DEAD;
+}
+
+int IsTaskNil(const Task *task) { return task == &nil ? 1 : 0; }
+
+Task *GetTaskNil() { return &nil; }
+
+int CountTasks() {
+    int count = 0;
+    for (const Task *task = activeList; task != &nil; task = task->next) {
+        ++count;
+    }
+    return count;
+}

@@ -1,0 +1,99 @@
+#include "fake/fake.h"
+
+#include <cstdio>
+#include <map>
+
+namespace fake {
+namespace {
+
+std::vector<std::string> callLog;
+
+struct Script {
+    std::vector<std::pair<int, HRESULT>> pending; // (calls still to skip, result)
+    bool always = false;
+    HRESULT alwaysResult = S_OK;
+};
+std::map<std::string, Script> scripts;
+
+int alive;
+
+} // namespace
+
+void Record(const char *format, ...) {
+    char text[1024];
+    va_list args;
+    va_start(args, format);
+    vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    callLog.emplace_back(text);
+}
+
+const std::vector<std::string> &Calls() { return callLog; }
+
+std::vector<std::string> CallsOf(const std::string &prefix) {
+    std::vector<std::string> result;
+    for (const std::string &call : callLog) {
+        if (call.compare(0, prefix.size(), prefix) == 0) {
+            result.push_back(call);
+        }
+    }
+    return result;
+}
+
+int CountOf(const std::string &prefix) { return static_cast<int>(CallsOf(prefix).size()); }
+
+void ClearCalls() { callLog.clear(); }
+
+void Fail(const std::string &name, HRESULT result, int occurrence) {
+    scripts[name].pending.emplace_back(occurrence, result);
+}
+
+void FailAlways(const std::string &name, HRESULT result) {
+    Script &script = scripts[name];
+    script.always = true;
+    script.alwaysResult = result;
+}
+
+bool Scripted(const std::string &name, HRESULT *result) {
+    auto found = scripts.find(name);
+    if (found == scripts.end()) {
+        return false;
+    }
+    Script &script = found->second;
+    bool hit = false;
+    for (auto it = script.pending.begin(); it != script.pending.end();) {
+        if (--it->first == 0) {
+            *result = it->second;
+            hit = true;
+            it = script.pending.erase(it);
+        } else {
+            ++it;
+        }
+    }
+    if (!hit && script.always) {
+        *result = script.alwaysResult;
+        hit = true;
+    }
+    return hit;
+}
+
+void ResetScripts() { scripts.clear(); }
+
+int Alive() { return alive; }
+void ObjectCreated() { ++alive; }
+void ObjectDestroyed() { --alive; }
+
+void Test::SetUp() {
+    ClearCalls();
+    ResetScripts();
+}
+
+void Test::TearDown() { EXPECT_EQ(Alive(), 0) << "fake COM objects left alive"; }
+
+std::string Hex(unsigned long value) {
+    char text[32];
+    snprintf(text, sizeof text, "0x%lx", value);
+    return text;
+}
+
+} // namespace fake

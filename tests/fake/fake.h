@@ -1,0 +1,82 @@
+// The fake platform's shared core. Every fake (one per platform interface,
+// in this folder) records the calls it receives in one log, so a test can
+// compare the exact sequence across interfaces, answers with scripted
+// results, and counts the COM objects it has alive.
+//
+// A fake that a test has not scripted behaves like a plausible platform:
+// pure fakes succeed, forwarding fakes call the real function.
+#pragma once
+
+#include <windows.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdarg>
+#include <string>
+#include <vector>
+
+namespace fake {
+
+// ---- Call log -------------------------------------------------------------
+
+// Appends one entry, printf-style: "IDirect3DDevice9::Clear(0, 3, 0xff000000)".
+void Record(const char *format, ...) __attribute__((format(printf, 1, 2)));
+const std::vector<std::string> &Calls();
+// The entries that start with `prefix`, in order.
+std::vector<std::string> CallsOf(const std::string &prefix);
+// How many entries start with `prefix`.
+int CountOf(const std::string &prefix);
+void ClearCalls();
+
+// ---- Scripted results -----------------------------------------------------
+
+// The `occurrence`-th next call of `name` (1 = the very next) returns `result`.
+// Names are the log's: "IDirect3DDevice9::CreateTexture", "MessageBoxA".
+void Fail(const std::string &name, HRESULT result, int occurrence = 1);
+// Every call of `name` returns `result` until the scripts are reset.
+void FailAlways(const std::string &name, HRESULT result);
+// For fakes: counts a call of `name` and, when a script covers it, stores the
+// scripted result and returns true.
+bool Scripted(const std::string &name, HRESULT *result);
+void ResetScripts();
+
+// ---- Living objects -------------------------------------------------------
+
+// COM objects created by the fakes and not yet released to zero.
+int Alive();
+void ObjectCreated();
+void ObjectDestroyed();
+
+// ---- Test base ------------------------------------------------------------
+
+// Clears log and scripts before each test, and fails a test that leaves a
+// fake COM object alive.
+class Test : public ::testing::Test {
+  protected:
+    void SetUp() override;
+    void TearDown() override;
+};
+
+std::string Hex(unsigned long value);
+
+// A reference-counted base for fake COM objects: Release to zero deletes
+// the object and lowers the living count.
+template <class Interface> class Object : public Interface {
+  public:
+    Object() { ObjectCreated(); }
+    virtual ~Object() { ObjectDestroyed(); }
+    ULONG STDMETHODCALLTYPE AddRef() override { return ++refs_; }
+    ULONG STDMETHODCALLTYPE Release() override {
+        const ULONG left = --refs_;
+        if (left == 0) {
+            delete this;
+        }
+        return left;
+    }
+    ULONG Refs() const { return refs_; }
+
+  protected:
+    ULONG refs_ = 1;
+};
+
+} // namespace fake

@@ -1,11 +1,14 @@
 #include "fake/fake.h"
 
+#include <atomic>
 #include <cstdio>
 #include <map>
+#include <mutex>
 
 namespace fake {
 namespace {
 
+std::mutex callLock; // guards callLog and scripts
 std::vector<std::string> callLog;
 
 struct Script {
@@ -15,7 +18,7 @@ struct Script {
 };
 std::map<std::string, Script> scripts;
 
-int alive;
+std::atomic<int> alive;
 
 } // namespace
 
@@ -25,14 +28,18 @@ void Record(const char *format, ...) {
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
+    std::lock_guard<std::mutex> hold(callLock);
     callLog.emplace_back(text);
 }
 
-const std::vector<std::string> &Calls() { return callLog; }
+std::vector<std::string> Calls() {
+    std::lock_guard<std::mutex> hold(callLock);
+    return callLog;
+}
 
 std::vector<std::string> CallsOf(const std::string &prefix) {
     std::vector<std::string> result;
-    for (const std::string &call : callLog) {
+    for (const std::string &call : Calls()) {
         if (call.compare(0, prefix.size(), prefix) == 0) {
             result.push_back(call);
         }
@@ -42,19 +49,25 @@ std::vector<std::string> CallsOf(const std::string &prefix) {
 
 int CountOf(const std::string &prefix) { return static_cast<int>(CallsOf(prefix).size()); }
 
-void ClearCalls() { callLog.clear(); }
+void ClearCalls() {
+    std::lock_guard<std::mutex> hold(callLock);
+    callLog.clear();
+}
 
 void Fail(const std::string &name, HRESULT result, int occurrence) {
+    std::lock_guard<std::mutex> hold(callLock);
     scripts[name].pending.emplace_back(occurrence, result);
 }
 
 void FailAlways(const std::string &name, HRESULT result) {
+    std::lock_guard<std::mutex> hold(callLock);
     Script &script = scripts[name];
     script.always = true;
     script.alwaysResult = result;
 }
 
 bool Scripted(const std::string &name, HRESULT *result) {
+    std::lock_guard<std::mutex> hold(callLock);
     auto found = scripts.find(name);
     if (found == scripts.end()) {
         return false;
@@ -77,7 +90,10 @@ bool Scripted(const std::string &name, HRESULT *result) {
     return hit;
 }
 
-void ResetScripts() { scripts.clear(); }
+void ResetScripts() {
+    std::lock_guard<std::mutex> hold(callLock);
+    scripts.clear();
+}
 
 int Alive() { return alive; }
 void ObjectCreated() { ++alive; }

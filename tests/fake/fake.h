@@ -21,7 +21,8 @@ namespace fake {
 
 // Appends one entry, printf-style: "IDirect3DDevice9::Clear(0, 3, 0xff000000)".
 void Record(const char *format, ...) __attribute__((format(printf, 1, 2)));
-const std::vector<std::string> &Calls();
+// A copy: the sound worker thread may record while a test reads.
+std::vector<std::string> Calls();
 // The entries that start with `prefix`, in order.
 std::vector<std::string> CallsOf(const std::string &prefix);
 // How many entries start with `prefix`.

@@ -1,0 +1,57 @@
+// A game controller for the real-platform tests: this machine has none, and
+// the framework refuses to start without one.
+//
+// This object defines DirectInput8Create for every real-platform test
+// executable (never for the product). It creates Wine's own DirectInput and
+// hands out a wrapper of it in which game-controller enumeration offers one
+// virtual joystick before any real controller, and CreateDevice with the
+// virtual joystick's instance GUID opens it. Everything else (the keyboard
+// included) is Wine's own object.
+//
+// The virtual joystick has two axes (X, Y) and 32 buttons and speaks the
+// c_dfDIJoystick format only. It honours DIPROP_RANGE and DIPROP_DEADZONE on
+// X and Y (DIPH_BYOFFSET or DIPH_DEVICE), cooperative levels (a foreground
+// device is acquired only while its window is the foreground window, and is
+// unacquired when a read finds that it is not), Poll (DI_NOEFFECT: it needs
+// no polling), GetDeviceState, GetDeviceInfo and GetCapabilities.
+//
+// A test moves the stick and presses buttons through the functions below;
+// every open virtual device reads the same physical state. Single-threaded:
+// call them on the thread that reads the device.
+#pragma once
+
+#include <windows.h>
+
+namespace virtual_joystick {
+
+// Raw axis positions run from -kAxisFull to +kAxisFull, 0 being the stick at
+// rest. A device maps them through its range and dead zone: the dead zone is
+// measured from 0 in units of 1/10000 of kAxisFull, and the travel left
+// outside it is stretched over the half range, so raw ±kAxisFull reads as
+// the range's ends. By default the range is 0 to 65535 and there is no dead
+// zone.
+constexpr LONG kAxisFull = 32767;
+
+// Moves the stick (values are clamped to the raw range).
+void SetAxes(LONG x, LONG y);
+// Presses (down) or releases button `index`, 0 to 31; other indexes are
+// ignored.
+void SetButton(int index, bool down);
+// Stick at rest, every button up.
+void Reset();
+
+// As when another application takes the device or it is unplugged for a
+// moment: every open virtual device is unacquired, and its next Poll or
+// GetDeviceState fails with DIERR_INPUTLOST (later ones with
+// DIERR_NOTACQUIRED) until it is acquired again.
+void LoseInput();
+
+// Virtual devices created and not yet released to zero.
+int Alive();
+// Whether some open virtual device is acquired.
+bool Acquired();
+
+// The instance GUID that enumeration reports for the virtual joystick.
+const GUID &InstanceGuid();
+
+} // namespace virtual_joystick

@@ -1,0 +1,104 @@
+// Graphics device: the one graphics record `var`, the Direct3D 9 device on
+// the default adapter, the default-pool render targets and the frame cycle.
+//
+// InitFramework calls InitDirectX once the window exists: it zeroes `var`,
+// creates the Direct3D object and the device (4-sample multisampling with
+// hardware vertex processing if the adapter can, else the fallbacks) and the
+// render targets. ExitFramework calls ReleaseDirectX, which releases whatever
+// `var` holds and may run in any state, before InitDirectX and twice
+// included. Every interface pointer in `var` owns one reference.
+//
+// A frame is ClearAndBeginScene, the caller's drawing, EndScene, Flip. In
+// direct mode (the state after start-up) the frame is drawn into the back
+// buffer. In flip mode it is drawn into one of two flip textures, chosen by
+// bit 0 of dwFlipCount: Clear lays the previous frame over the cleared target
+// with the afterimage colour, and Flip copies the frame to the back buffer
+// before presenting.
+//
+// Graphics is single-threaded: all of it runs on the thread that owns the
+// window, and `var` has no lock. A function that needs the device returns
+// E_FAIL without a message while there is none; a failing Direct3D call is
+// shown with ShowMessage(text, "Error") and its HRESULT returned.
+#pragma once
+
+#include <windows.h>
+#include <d3d9.h>
+
+struct DirectXVar {
+    IDirect3D9 *lpD3D;
+    IDirect3DDevice9 *lpD3DDevice;
+    // Used by CreateDevice and by Reset; also sizes every render-target texture.
+    D3DPRESENT_PARAMETERS d3dpp;
+    D3DADAPTER_IDENTIFIER9 AdapterIdentifier;
+    // The adapter's mode at start-up; its format is the back-buffer format.
+    D3DDISPLAYMODE DisplayMode;
+    IDirect3DSurface9 *lpBackSurface; // render target 0 as the device came up
+    IDirect3DSurface9 *lpBackZBuffer; // the device's automatic depth buffer
+    BOOL bFlip;
+    IDirect3DTexture9 *lpFlipTexture[2];
+    IDirect3DSurface9 *lpFlipSurface[2]; // level 0 of lpFlipTexture
+    IDirect3DSurface9 *lpFlipZBuffer[2];
+    DWORD dwFlipCount; // bit 0 is the flip buffer of the frame in progress; wraps freely
+    IDirect3DTexture9 *lpEffectTexture; // target of the blur pass
+    IDirect3DSurface9 *lpEffectSurface; // level 0 of lpEffectTexture
+    D3DCOLOR dwAfterimageColor;         // 0 after start-up: no afterimage
+};
+
+extern DirectXVar var;
+
+// ---- Device creation ------------------------------------------------------
+
+// Zeroes `var` and creates the Direct3D object, the device and the render
+// targets; 0 on success. Releases nothing on failure: ReleaseDirectX does.
+HRESULT InitDirectX();
+// Fills var.d3dpp and creates var.lpD3DDevice, trying in turn 4 samples with
+// hardware vertex processing, non-maskable multisampling with hardware vertex
+// processing, and non-maskable multisampling with software vertex processing.
+HRESULT CreateDirectXDevice();
+// NULL before InitDirectX and after ReleaseDirectX.
+IDirect3DDevice9 *GetDevice();
+const char *GetAdapterDriver();
+const char *GetAdapterDescription();
+
+// ---- Render targets and frame cycle ---------------------------------------
+
+// Takes the back buffer and its depth buffer from the device and creates the
+// effect target and the two flip buffers (cleared to transparent black, depth
+// 1.0); ends with the back buffer as the target, cleared.
+HRESULT CreateResource();
+// Starts a frame without leaving a scene open. Flip mode: advances
+// dwFlipCount, targets the new flip buffer, clears it and lays the previous
+// frame over it. Direct mode: clears the back buffer, or with `fade` blends
+// `color` over the old contents instead (only the depth buffer is cleared).
+// Leaves dwRenderStateFlags at 0x211 and stage 0 empty when it draws.
+HRESULT Clear(D3DCOLOR color, BOOL fade);
+// Clear (its result ignored), then BeginScene's result.
+HRESULT ClearAndBeginScene(D3DCOLOR color, BOOL fade);
+// Ends the frame: in flip mode copies the flip buffer to the back buffer,
+// modulated by `color`, then presents. A failed Present goes to
+// HandlePresentParam and its result is returned.
+HRESULT Flip(D3DCOLOR color);
+HRESULT BeginScene();
+HRESULT EndScene();
+// Flip mode starts with the next Clear.
+HRESULT EnableFlip();
+// Targets the back buffer at once.
+HRESULT DisableFlip();
+HRESULT SetAfterimageColor(D3DCOLOR color);
+// The flip buffer of the frame in progress (NULL without render targets).
+IDirect3DTexture9 *GetFlipTexture();
+IDirect3DSurface9 *GetFlipSurface();
+HRESULT SetFlipRenderTarget();
+HRESULT SetFlipDepthStencil();
+HRESULT SetBackBufferTarget();
+
+// ---- Release and device loss ----------------------------------------------
+
+// Releases the render targets of CreateResource; 0.
+HRESULT ReleaseResource();
+// Releases every graphics object in `var`, the device and then the Direct3D
+// object last; 0. Leaves d3dpp, AdapterIdentifier and DisplayMode as they are.
+HRESULT ReleaseDirectX();
+// Takes a failed Present's result (bRetried FALSE from Flip): 0 once the
+// device has been reset, otherwise a failing HRESULT.
+HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried);

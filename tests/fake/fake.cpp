@@ -8,15 +8,26 @@
 namespace fake {
 namespace {
 
-std::mutex callLock; // guards callLog and scripts
-std::vector<std::string> callLog;
+// Function-local statics: the C runtime may reach a fake (Sleep,
+// GetModuleHandleA) before this file's globals are constructed.
+std::mutex &CallLock() {
+    static std::mutex lock; // guards the log and the scripts
+    return lock;
+}
+std::vector<std::string> &CallLog() {
+    static std::vector<std::string> log;
+    return log;
+}
 
 struct Script {
     std::vector<std::pair<int, HRESULT>> pending; // (calls still to skip, result)
     bool always = false;
     HRESULT alwaysResult = S_OK;
 };
-std::map<std::string, Script> scripts;
+std::map<std::string, Script> &Scripts() {
+    static std::map<std::string, Script> scripts;
+    return scripts;
+}
 
 std::atomic<int> alive;
 
@@ -28,13 +39,13 @@ void Record(const char *format, ...) {
     va_start(args, format);
     vsnprintf(text, sizeof text, format, args);
     va_end(args);
-    std::lock_guard<std::mutex> hold(callLock);
-    callLog.emplace_back(text);
+    std::lock_guard<std::mutex> hold(CallLock());
+    CallLog().emplace_back(text);
 }
 
 std::vector<std::string> Calls() {
-    std::lock_guard<std::mutex> hold(callLock);
-    return callLog;
+    std::lock_guard<std::mutex> hold(CallLock());
+    return CallLog();
 }
 
 std::vector<std::string> CallsOf(const std::string &prefix) {
@@ -50,26 +61,26 @@ std::vector<std::string> CallsOf(const std::string &prefix) {
 int CountOf(const std::string &prefix) { return static_cast<int>(CallsOf(prefix).size()); }
 
 void ClearCalls() {
-    std::lock_guard<std::mutex> hold(callLock);
-    callLog.clear();
+    std::lock_guard<std::mutex> hold(CallLock());
+    CallLog().clear();
 }
 
 void Fail(const std::string &name, HRESULT result, int occurrence) {
-    std::lock_guard<std::mutex> hold(callLock);
-    scripts[name].pending.emplace_back(occurrence, result);
+    std::lock_guard<std::mutex> hold(CallLock());
+    Scripts()[name].pending.emplace_back(occurrence, result);
 }
 
 void FailAlways(const std::string &name, HRESULT result) {
-    std::lock_guard<std::mutex> hold(callLock);
-    Script &script = scripts[name];
+    std::lock_guard<std::mutex> hold(CallLock());
+    Script &script = Scripts()[name];
     script.always = true;
     script.alwaysResult = result;
 }
 
 bool Scripted(const std::string &name, HRESULT *result) {
-    std::lock_guard<std::mutex> hold(callLock);
-    auto found = scripts.find(name);
-    if (found == scripts.end()) {
+    std::lock_guard<std::mutex> hold(CallLock());
+    auto found = Scripts().find(name);
+    if (found == Scripts().end()) {
         return false;
     }
     Script &script = found->second;
@@ -91,8 +102,8 @@ bool Scripted(const std::string &name, HRESULT *result) {
 }
 
 void ResetScripts() {
-    std::lock_guard<std::mutex> hold(callLock);
-    scripts.clear();
+    std::lock_guard<std::mutex> hold(CallLock());
+    Scripts().clear();
 }
 
 int Alive() { return alive; }

@@ -60,6 +60,14 @@ class Test : public ::testing::Test {
 
 std::string Hex(unsigned long value);
 
+// The platform's own function `name` of `module` (loaded on demand), for a
+// fake that forwards what no test has scripted.
+template <class Fn> Fn RealFunction(const char *module, const char *name) {
+    HMODULE handle = LoadLibraryA(module);
+    FARPROC proc = handle != nullptr ? GetProcAddress(handle, name) : nullptr;
+    return reinterpret_cast<Fn>(reinterpret_cast<void *>(proc));
+}
+
 // A reference-counted base for fake COM objects: Release to zero deletes
 // the object and lowers the living count.
 template <class Interface> class Object : public Interface {
@@ -81,3 +89,11 @@ template <class Interface> class Object : public Interface {
 };
 
 } // namespace fake
+
+// Replaces the dllimport function `name` with fake::Fake##name for the whole
+// executable: the SDK calls it through the pointer __imp_##name, which the
+// linker then takes from here instead of from the import library.
+#define FAKE_IMPORT(name)                                                                          \
+    extern "C" {                                                                                   \
+    decltype(&name) __imp_##name = fake::Fake##name;                                               \
+    }

@@ -1,0 +1,88 @@
+#include "app/framework.h"
+
+#include "app/window.h"
+#include "app/window_state.h"
+#include "graphics/graphics.h"
+#include "input/input.h"
+#include "sound/sound.h"
+
+#include <mmsystem.h>
+
+namespace {
+
+// Start-up failures: the box, then the whole shutdown, then the status.
+HRESULT FailStartup(const char *message, HRESULT status) {
+    ShowMessage(message, "Error");
+    ExitFramework();
+    return status;
+}
+
+} // namespace
+
+HRESULT InitFramework(const char *name, int width, int height, int windowed) {
+    windowState.instance = GetModuleHandleA(nullptr);
+    windowState.width = width;
+    windowState.height = height;
+    windowState.windowed = windowed;
+    wsprintfA(windowState.name, "%s", name);
+
+    if (RegisterFrameworkClass(name) != S_OK) {
+        return FailStartup("RegisterClassEx : Failed\n", E_FAIL);
+    }
+    if (CreateFrameworkWindow() != S_OK) {
+        return FailStartup("CreateWindowEx : Failed\n", E_FAIL);
+    }
+    ShowWindow(windowState.hwnd, SW_SHOW);
+    UpdateWindow(windowState.hwnd);
+    timeBeginPeriod(1);
+
+    HRESULT hr = InitInput();
+    if (hr != 0) {
+        return FailStartup("InitDirectInput : Failed\n", hr);
+    }
+    hr = InitSound();
+    if (hr != 0) {
+        return FailStartup("InitSound : Failed\n", hr);
+    }
+    hr = InitDirectX();
+    if (hr != 0) {
+        return FailStartup("InitDirectX : Failed\n", hr);
+    }
+    return 0;
+}
+
+int UpdateFramework() {
+    int result = 1;
+    if (windowState.hwnd != nullptr) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            // Whatever is queued behind the quit message stays undispatched.
+            if (msg.message == WM_QUIT) {
+                result = 0;
+                break;
+            }
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+        Sleep(0);
+    }
+    UpdateInput();
+    return result;
+}
+
+HRESULT ExitFramework() {
+    // Sound first: its worker thread must have ended before anything else goes.
+    ReleaseSound();
+    ReleaseInput();
+    ReleaseDirectX();
+    if (windowState.instance != nullptr) {
+        DestroyWindow(windowState.hwnd);
+        timeEndPeriod(1);
+        UnregisterClassA(windowState.name, windowState.instance);
+        windowState.instance = nullptr;
+        windowState.hwnd = nullptr;
+    }
+    return 0;
+}
+
+void QuitFramework() { PostQuitMessage(0); }

@@ -1,0 +1,103 @@
+#include "app/window.h"
+#include "app/window_state.h"
+
+namespace {
+
+constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_CLASSDC;
+// Candidate-window bits and the composition and guideline windows of the
+// input method: cleared so it draws none of its own windows over ours.
+constexpr LPARAM kImeKeepMask = 0x3FFFFFF0;
+
+} // namespace
+
+// All zero until InitFramework records the window, and again after
+// ExitFramework.
+WindowState windowState;
+
+int GetWidth() { return windowState.width; }
+
+int GetHeight() { return windowState.height; }
+
+int IsWindowed() { return windowState.windowed; }
+
+HWND GetWindowHandle() { return windowState.hwnd; }
+
+HINSTANCE GetInstanceHandle() { return windowState.instance; }
+
+POINT GetCursorPosition() {
+    POINT point = {0, 0};
+    if (windowState.hwnd == nullptr) {
+        return point;
+    }
+    GetCursorPos(&point);
+    ScreenToClient(windowState.hwnd, &point);
+    return point;
+}
+
+int ShowMessage(const char *text, const char *caption) {
+    return MessageBoxA(nullptr, text, caption, MB_OK);
+}
+
+LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    switch (message) {
+    case WM_CLOSE:
+    case WM_DESTROY:
+        // Closing only asks the loop to end; ExitFramework destroys the windowState.
+        PostQuitMessage(0);
+        return 0;
+    case WM_KEYDOWN:
+        if (wParam == VK_ESCAPE) {
+            PostQuitMessage(0);
+        }
+        break;
+    case WM_SYSCOMMAND:
+        switch (wParam & 0xFFF0) {
+        case SC_SCREENSAVE:
+        case SC_MONITORPOWER:
+            return 0;
+        }
+        break;
+    case WM_IME_SETCONTEXT:
+        lParam &= kImeKeepMask;
+        break;
+    }
+    return DefWindowProcA(hwnd, message, wParam, lParam);
+}
+
+HRESULT RegisterFrameworkClass(const char *name) {
+    WNDCLASSEXA wc = {};
+    wc.cbSize = sizeof wc;
+    wc.style = kClassStyle;
+    wc.lpfnWndProc = WndProc;
+    wc.cbClsExtra = 0;
+    wc.cbWndExtra = 0;
+    wc.hInstance = windowState.instance;
+    // Null when the executable carries no such icon: the default icon is used.
+    wc.hIcon = LoadIconA(windowState.instance, "MAINICO");
+    wc.hCursor = LoadCursorA(nullptr, IDC_ARROW);
+    wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(BLACK_BRUSH));
+    wc.lpszMenuName = nullptr;
+    wc.lpszClassName = name;
+    wc.hIconSm = nullptr;
+    return RegisterClassExA(&wc) != 0 ? S_OK : E_FAIL;
+}
+
+HRESULT CreateFrameworkWindow() {
+    const DWORD style = windowState.windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP;
+    const DWORD exStyle =
+        windowState.windowed ? (WS_EX_APPWINDOW | WS_EX_WINDOWEDGE) : WS_EX_APPWINDOW;
+
+    RECT rect;
+    SetRect(&rect, 0, 0, windowState.width, windowState.height);
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+
+    // NOTE: centred by the client size, not the outer size: a framed window
+    // sits half its frame right of and below the exact centre.
+    windowState.hwnd = CreateWindowExA(
+        exStyle, windowState.name, windowState.name, style, (screenWidth - windowState.width) / 2,
+        (screenHeight - windowState.height) / 2, rect.right - rect.left, rect.bottom - rect.top,
+        nullptr, nullptr, windowState.instance, nullptr);
+    return windowState.hwnd != nullptr ? S_OK : E_FAIL;
+}

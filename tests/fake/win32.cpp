@@ -1,0 +1,255 @@
+#include "fake/win32.h"
+
+#include "fake/fake.h"
+
+#include <mmsystem.h>
+
+#include <deque>
+
+namespace fake {
+namespace {
+
+const DWORD testThread = GetCurrentThreadId();
+bool OnTestThread() { return GetCurrentThreadId() == testThread; }
+
+WindowClass lastClass;
+CreatedWindow lastWindow;
+int screenWidth = 1024, screenHeight = 768;
+std::deque<MSG> queue;
+POINT cursor;
+const HWND kWindow = reinterpret_cast<HWND>(0x1000);
+
+bool Fails(const char *name) {
+    HRESULT ignored;
+    return Scripted(name, &ignored);
+}
+
+int WINAPI FakeMessageBoxA(HWND owner, LPCSTR text, LPCSTR caption, UINT type) {
+    if (owner != nullptr || type != MB_OK) {
+        Record("MessageBoxA(BAD owner %p type %u, %s, %s)", static_cast<void *>(owner), type,
+               caption, text);
+    } else {
+        Record("MessageBoxA(%s, %s)", caption, text);
+    }
+    return IDOK;
+}
+
+HMODULE WINAPI FakeGetModuleHandleA(LPCSTR name) {
+    if (name == nullptr) {
+        Record("GetModuleHandleA(NULL)");
+    }
+    using Fn = HMODULE(WINAPI *)(LPCSTR);
+    static const auto real = RealFunction<Fn>("kernel32.dll", "GetModuleHandleA");
+    return real(name);
+}
+
+ATOM WINAPI FakeRegisterClassExA(const WNDCLASSEXA *wc) {
+    Record("RegisterClassExA(%s)", wc->lpszClassName);
+    lastClass.wc = *wc;
+    lastClass.className = wc->lpszClassName;
+    return Fails("RegisterClassExA") ? 0 : 0xC001;
+}
+
+HWND WINAPI FakeCreateWindowExA(DWORD exStyle, LPCSTR className, LPCSTR title, DWORD style, int x,
+                                int y, int width, int height, HWND parent, HMENU menu,
+                                HINSTANCE instance, LPVOID param) {
+    Record("CreateWindowExA(%s)", className);
+    lastWindow = {exStyle, className, title,  style, x,        y,
+                  width,   height,    parent, menu,  instance, param};
+    return Fails("CreateWindowExA") ? nullptr : kWindow;
+}
+
+BOOL WINAPI FakeShowWindow(HWND, int command) {
+    Record("ShowWindow(%d)", command);
+    return FALSE;
+}
+
+BOOL WINAPI FakeUpdateWindow(HWND) {
+    Record("UpdateWindow");
+    return TRUE;
+}
+
+BOOL WINAPI FakeDestroyWindow(HWND window) {
+    Record("DestroyWindow(%p)", static_cast<void *>(window));
+    return window == kWindow;
+}
+
+BOOL WINAPI FakeUnregisterClassA(LPCSTR className, HINSTANCE) {
+    Record("UnregisterClassA(%s)", className);
+    return TRUE;
+}
+
+HICON WINAPI FakeLoadIconA(HINSTANCE, LPCSTR name) {
+    Record("LoadIconA(%s)", IS_INTRESOURCE(name) ? "#" : name);
+    return nullptr; // the executable carries no icon
+}
+
+HCURSOR WINAPI FakeLoadCursorA(HINSTANCE, LPCSTR) { return reinterpret_cast<HCURSOR>(0x2000); }
+
+HGDIOBJ WINAPI FakeGetStockObject(int object) { return reinterpret_cast<HGDIOBJ>(0x3000 + object); }
+
+int WINAPI FakeGetSystemMetrics(int index) {
+    if (index == SM_CXSCREEN) {
+        return screenWidth;
+    }
+    if (index == SM_CYSCREEN) {
+        return screenHeight;
+    }
+    return 0;
+}
+
+BOOL WINAPI FakeAdjustWindowRectEx(LPRECT rect, DWORD style, BOOL menu, DWORD exStyle) {
+    Record("AdjustWindowRectEx(0x%lx, %d, 0x%lx)", style, menu, exStyle);
+    if ((style & WS_CAPTION) == WS_CAPTION) {
+        rect->left -= kFrameSide;
+        rect->right += kFrameSide;
+        rect->top -= kFrameTop;
+        rect->bottom += kFrameSide;
+    }
+    return TRUE;
+}
+
+BOOL WINAPI FakePeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT remove) {
+    if (!OnTestThread()) {
+        using Fn = BOOL(WINAPI *)(LPMSG, HWND, UINT, UINT, UINT);
+        static const auto real = RealFunction<Fn>("user32.dll", "PeekMessageA");
+        return real(msg, window, first, last, remove);
+    }
+    Record("PeekMessageA");
+    if (queue.empty()) {
+        return FALSE;
+    }
+    *msg = queue.front();
+    if (remove & PM_REMOVE) {
+        queue.pop_front();
+    }
+    return TRUE;
+}
+
+BOOL WINAPI FakeTranslateMessage(const MSG *msg) {
+    Record("TranslateMessage(0x%x)", msg->message);
+    return FALSE;
+}
+
+LRESULT WINAPI FakeDispatchMessageA(const MSG *msg) {
+    Record("DispatchMessageA(0x%x)", msg->message);
+    if (lastClass.wc.lpfnWndProc == nullptr) {
+        return 0;
+    }
+    return lastClass.wc.lpfnWndProc(msg->hwnd, msg->message, msg->wParam, msg->lParam);
+}
+
+LRESULT WINAPI FakeDefWindowProcA(HWND, UINT message, WPARAM wParam, LPARAM lParam) {
+    Record("DefWindowProcA(0x%x, 0x%llx, 0x%llx)", message, static_cast<unsigned long long>(wParam),
+           static_cast<unsigned long long>(lParam));
+    return 0;
+}
+
+void WINAPI FakePostQuitMessage(int code) {
+    Record("PostQuitMessage(%d)", code);
+    QueueMessage(WM_QUIT, static_cast<WPARAM>(code), 0);
+}
+
+BOOL WINAPI FakePostThreadMessageA(DWORD thread, UINT message, WPARAM wParam, LPARAM lParam) {
+    Record("PostThreadMessageA(0x%x)", message);
+    using Fn = BOOL(WINAPI *)(DWORD, UINT, WPARAM, LPARAM);
+    static const auto real = RealFunction<Fn>("user32.dll", "PostThreadMessageA");
+    return real(thread, message, wParam, lParam);
+}
+
+void WINAPI FakeSleep(DWORD ms) {
+    Record("Sleep(%lu)", ms);
+    if (Fails("Sleep")) {
+        return;
+    }
+    using Fn = void(WINAPI *)(DWORD);
+    static const auto real = RealFunction<Fn>("kernel32.dll", "Sleep");
+    real(ms);
+}
+
+MMRESULT WINAPI FaketimeBeginPeriod(UINT period) {
+    Record("timeBeginPeriod(%u)", period);
+    return TIMERR_NOERROR;
+}
+
+MMRESULT WINAPI FaketimeEndPeriod(UINT period) {
+    Record("timeEndPeriod(%u)", period);
+    return TIMERR_NOERROR;
+}
+
+BOOL WINAPI FakeGetCursorPos(LPPOINT point) {
+    Record("GetCursorPos");
+    *point = cursor;
+    return TRUE;
+}
+
+BOOL WINAPI FakeScreenToClient(HWND, LPPOINT point) {
+    Record("ScreenToClient");
+    point->x -= kClientLeft;
+    point->y -= kClientTop;
+    return TRUE;
+}
+
+} // namespace
+
+std::vector<std::string> Messages() {
+    std::vector<std::string> texts;
+    const std::string prefix = "MessageBoxA(";
+    for (const std::string &call : CallsOf(prefix)) {
+        if (call.compare(0, 18, "MessageBoxA(Error,") == 0) {
+            texts.push_back(call.substr(19, call.size() - 20));
+        } else {
+            texts.push_back(call); // a bad box shows as itself, so it cannot match
+        }
+    }
+    return texts;
+}
+
+HWND FakeWindow() { return kWindow; }
+const WindowClass &LastClass() { return lastClass; }
+const CreatedWindow &LastWindow() { return lastWindow; }
+
+void SetScreenSize(int width, int height) {
+    screenWidth = width;
+    screenHeight = height;
+}
+
+void QueueMessage(UINT message, WPARAM wParam, LPARAM lParam) {
+    MSG msg = {};
+    msg.hwnd = message == WM_QUIT ? nullptr : kWindow;
+    msg.message = message;
+    msg.wParam = wParam;
+    msg.lParam = lParam;
+    queue.push_back(msg);
+}
+
+int QueuedMessages() { return static_cast<int>(queue.size()); }
+
+void SetCursor(int x, int y) { cursor = {x, y}; }
+
+} // namespace fake
+
+FAKE_IMPORT(MessageBoxA)
+FAKE_IMPORT(GetModuleHandleA)
+FAKE_IMPORT(RegisterClassExA)
+FAKE_IMPORT(CreateWindowExA)
+FAKE_IMPORT(ShowWindow)
+FAKE_IMPORT(UpdateWindow)
+FAKE_IMPORT(DestroyWindow)
+FAKE_IMPORT(UnregisterClassA)
+FAKE_IMPORT(LoadIconA)
+FAKE_IMPORT(LoadCursorA)
+FAKE_IMPORT(GetStockObject)
+FAKE_IMPORT(GetSystemMetrics)
+FAKE_IMPORT(AdjustWindowRectEx)
+FAKE_IMPORT(PeekMessageA)
+FAKE_IMPORT(TranslateMessage)
+FAKE_IMPORT(DispatchMessageA)
+FAKE_IMPORT(DefWindowProcA)
+FAKE_IMPORT(PostQuitMessage)
+FAKE_IMPORT(PostThreadMessageA)
+FAKE_IMPORT(Sleep)
+FAKE_IMPORT(timeBeginPeriod)
+FAKE_IMPORT(timeEndPeriod)
+FAKE_IMPORT(GetCursorPos)
+FAKE_IMPORT(ScreenToClient)

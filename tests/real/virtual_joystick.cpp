@@ -31,6 +31,7 @@ struct Stick {
     BYTE buttons[kButtons] = {};
     // Raised by LoseInput; each device compares it with the value it last saw.
     unsigned losses = 0;
+    DIJOYSTATE lastReading = {};
     int alive = 0;
     int acquired = 0;
 } stick;
@@ -207,9 +208,6 @@ class VirtualDevice : public IDirectInputDevice8A {
         if (acquired_) {
             return DI_NOEFFECT;
         }
-        if (!HasFocus()) {
-            return DIERR_OTHERAPPHASPRIO;
-        }
         seenLosses_ = stick.losses;
         SetAcquired(true);
         return DI_OK;
@@ -239,6 +237,7 @@ class VirtualDevice : public IDirectInputDevice8A {
         }
         memcpy(state.rgbButtons, stick.buttons, sizeof state.rgbButtons);
         memcpy(data, &state, sizeof state);
+        stick.lastReading = state;
         return DI_OK;
     }
 
@@ -273,8 +272,6 @@ class VirtualDevice : public IDirectInputDevice8A {
         if (acquired_) {
             return DIERR_ACQUIRED;
         }
-        window_ = window;
-        foreground_ = focus == DISCL_FOREGROUND;
         return DI_OK;
     }
 
@@ -316,8 +313,6 @@ class VirtualDevice : public IDirectInputDevice8A {
     NOT_SUPPORTED(GetImageInfo, LPDIDEVICEIMAGEINFOHEADERA)
 
   private:
-    bool HasFocus() const { return !foreground_ || GetForegroundWindow() == window_; }
-
     void SetAcquired(bool acquired) {
         if (acquired != acquired_) {
             stick.acquired += acquired ? 1 : -1;
@@ -340,11 +335,10 @@ class VirtualDevice : public IDirectInputDevice8A {
         return nullptr;
     }
 
-    // What a read finds before it looks at the data: a loss of input (or of
-    // the window's focus, for a foreground device) unacquires the device and
-    // is reported once as DIERR_INPUTLOST.
+    // What a read finds before it looks at the data: a loss of input
+    // unacquires the device and is reported once as DIERR_INPUTLOST.
     HRESULT ReadStatus() {
-        if (acquired_ && (seenLosses_ != stick.losses || !HasFocus())) {
+        if (acquired_ && seenLosses_ != stick.losses) {
             seenLosses_ = stick.losses;
             SetAcquired(false);
             return DIERR_INPUTLOST;
@@ -356,8 +350,6 @@ class VirtualDevice : public IDirectInputDevice8A {
     AxisSettings axes_[kAxes];
     bool formatSet_ = false;
     bool acquired_ = false;
-    bool foreground_ = false;
-    HWND window_ = nullptr;
     unsigned seenLosses_;
 };
 
@@ -494,6 +486,8 @@ void Reset() {
 }
 
 void LoseInput() { ++stick.losses; }
+
+DIJOYSTATE LastReading() { return stick.lastReading; }
 
 int Alive() { return stick.alive; }
 

@@ -10,10 +10,14 @@
 //
 // The virtual joystick has two axes (X, Y) and 32 buttons and speaks the
 // c_dfDIJoystick format only. It honours DIPROP_RANGE and DIPROP_DEADZONE on
-// X and Y (DIPH_BYOFFSET or DIPH_DEVICE), cooperative levels (a foreground
-// device is acquired only while its window is the foreground window, and is
-// unacquired when a read finds that it is not), Poll (DI_NOEFFECT: it needs
-// no polling), GetDeviceState, GetDeviceInfo and GetCapabilities.
+// X and Y (DIPH_BYOFFSET or DIPH_DEVICE), SetCooperativeLevel's checks,
+// Acquire and Unacquire, Poll (DI_NOEFFECT: it needs no polling),
+// GetDeviceState, GetDeviceInfo and GetCapabilities.
+//
+// NOTE: a foreground cooperative level is accepted but not enforced. Real
+// tests run side by side and take the foreground from each other; a stick
+// that stopped reading then would make their results depend on timing.
+// LoseInput stands in for a loss of focus.
 //
 // A test moves the stick and presses buttons through the functions below;
 // every open virtual device reads the same physical state. Single-threaded:
@@ -21,6 +25,8 @@
 #pragma once
 
 #include <windows.h>
+
+#include <dinput.h>
 
 namespace virtual_joystick {
 
@@ -45,6 +51,10 @@ void Reset();
 // GetDeviceState fails with DIERR_INPUTLOST (later ones with
 // DIERR_NOTACQUIRED) until it is acquired again.
 void LoseInput();
+
+// The state that the last successful GetDeviceState of a virtual device
+// returned (all zero before the first).
+DIJOYSTATE LastReading();
 
 // Virtual devices created and not yet released to zero.
 int Alive();

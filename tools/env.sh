@@ -36,3 +36,4 @@ fw_start() {
     # here, with nothing to keep open.
     wineboot -i </dev/null >/dev/null 2>&1 || true
 }
+

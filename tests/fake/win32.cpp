@@ -70,7 +70,11 @@ BOOL WINAPI FakeUpdateWindow(HWND) {
 }
 
 BOOL WINAPI FakeDestroyWindow(HWND window) {
-    Record("DestroyWindow(%p)", static_cast<void *>(window));
+    if (window == nullptr) {
+        Record("DestroyWindow(NULL)");
+    } else {
+        Record("DestroyWindow(0x%llx)", reinterpret_cast<unsigned long long>(window));
+    }
     return window == kWindow;
 }
 

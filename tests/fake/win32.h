@@ -10,7 +10,7 @@
 // with an owner window or a style other than MB_OK is recorded as
 // "MessageBoxA(BAD ...)"), "GetModuleHandleA(NULL)", "RegisterClassExA(name)",
 // "CreateWindowExA(name)", "ShowWindow(5)", "UpdateWindow",
-// "DestroyWindow(0x...)", "UnregisterClassA(name)", "timeBeginPeriod(1)",
+// "DestroyWindow(0x1000)" or "DestroyWindow(NULL)", "UnregisterClassA(name)", "timeBeginPeriod(1)",
 // "timeEndPeriod(1)", "Sleep(ms)", "PostQuitMessage(0)", "PeekMessageA",
 // "TranslateMessage(0x...)", "DispatchMessageA(0x...)",
 // "DefWindowProcA(0x..., 0x..., 0x...)", "PostThreadMessageA(0x12)",

@@ -14,14 +14,14 @@ constexpr int TASK_MAX = 10240;
 constexpr uint32_t TASK_DEAD = 0x80000000u;
 
 struct Task {
-    uint32_t flags;       // TASK_DEAD; the other bits are the owner's
-    Task *child;          // first task of the child list, or nil
-    Task *next;           // next task in this task's list, or nil
-    TaskCallback update;  // never null once created
-    TaskCallback draw;    // never null once created
-    uint32_t user;        // the owner's; the tree never touches it
-    int32_t count;        // update calls since creation
-    uint8_t work[144];    // the owner's; not cleared on reuse
+    uint32_t flags;      // TASK_DEAD; the other bits are the owner's
+    Task *child;         // first task of the child list, or nil
+    Task *next;          // next task in this task's list, or nil
+    TaskCallback update; // never null once created
+    TaskCallback draw;   // never null once created
+    uint32_t user;       // the owner's; the tree never touches it
+    int32_t count;       // update calls since creation
+    uint8_t work[144];   // the owner's; not cleared on reuse
 };
 
 // Links the whole pool into the free list and empties the active list.

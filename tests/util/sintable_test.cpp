@@ -32,7 +32,8 @@ TEST_F(SinTableTest, TellingEntriesAreBitExact) {
         {8191, -0.00076657923636958},
     };
     for (const Case &c : cases) {
-        EXPECT_EQ(Bits(SinTable[c.entry]), Bits(static_cast<float>(c.value))) << "entry " << c.entry;
+        EXPECT_EQ(Bits(SinTable[c.entry]), Bits(static_cast<float>(c.value)))
+            << "entry " << c.entry;
     }
 }
 

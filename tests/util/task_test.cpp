@@ -25,7 +25,6 @@ class TaskTree : public ::testing::Test {
     }
 
     static Task *Make() { return CreateTask(RecordUpdate, RecordDraw); }
-
 };
 
 std::vector<Call> Updates(std::initializer_list<Task *> tasks) {

@@ -1,0 +1,217 @@
+// The graphics device on the real Direct3D 9 (Wine's, under Xvfb): the
+// framework's window and device, frames cleared and presented, and what the
+// pixels show in direct and flip mode.
+#include "app/framework.h"
+#include "app/window.h"
+#include "graphics/graphics.h"
+#include "graphics/quad.h"
+#include "graphics/renderstate.h"
+#include "real/pixels.h"
+
+#include <d3dx9.h>
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+
+namespace {
+
+// A margin that keeps the compared areas away from edges and corners.
+constexpr LONG kMargin = 16;
+
+class RealGraphics : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
+        ASSERT_NE(GetDevice(), nullptr);
+        static bool printed = false;
+        if (!printed) {
+            printed = true;
+            const D3DADAPTER_IDENTIFIER9 &id = var.AdapterIdentifier;
+            std::printf("adapter: %s (%s), vendor 0x%04lx, device 0x%04lx\n",
+                        GetAdapterDescription(), GetAdapterDriver(), id.VendorId, id.DeviceId);
+            std::printf("profiles: %s %s; back buffer format %d, multisample type %d\n",
+                        D3DXGetVertexShaderProfile(GetDevice()),
+                        D3DXGetPixelShaderProfile(GetDevice()), var.d3dpp.BackBufferFormat,
+                        var.d3dpp.MultiSampleType);
+        }
+    }
+    void TearDown() override {
+        ExitFramework();
+        EXPECT_EQ(GetDevice(), nullptr);
+    }
+
+    static pixels::Image Read(IDirect3DSurface9 *surface) {
+        pixels::Image image;
+        EXPECT_TRUE(pixels::Read(GetDevice(), surface, &image));
+        return image;
+    }
+
+    // One whole frame of flat colour, presented.
+    static void FlatFrame(D3DCOLOR color) {
+        ASSERT_EQ(ClearAndBeginScene(color, 0), 0);
+        ASSERT_EQ(EndScene(), 0);
+        ASSERT_EQ(Flip(0xFFFFFFFF), 0);
+    }
+
+    // Stage 0 passes the vertex colour through, whatever texture is bound.
+    static void DiffuseOnly() {
+        GetDevice()->SetTexture(0, nullptr);
+        GetDevice()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+        GetDevice()->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+    }
+};
+
+TEST_F(RealGraphics, TheDeviceBacksTheWindowWithTheFrameworkTargets) {
+    EXPECT_EQ(var.d3dpp.BackBufferWidth, 800u);
+    EXPECT_EQ(var.d3dpp.BackBufferHeight, 600u);
+    EXPECT_EQ(var.d3dpp.Windowed, TRUE);
+    EXPECT_EQ(var.d3dpp.BackBufferFormat, var.DisplayMode.Format);
+    EXPECT_TRUE(var.d3dpp.MultiSampleType == D3DMULTISAMPLE_4_SAMPLES ||
+                var.d3dpp.MultiSampleType == D3DMULTISAMPLE_NONMASKABLE);
+    D3DSURFACE_DESC back;
+    ASSERT_EQ(var.lpBackSurface->GetDesc(&back), D3D_OK);
+    EXPECT_EQ(back.Width, 800u);
+    EXPECT_EQ(back.MultiSampleType, var.d3dpp.MultiSampleType);
+    for (int i = 0; i < 2; ++i) {
+        D3DSURFACE_DESC flip, depth;
+        ASSERT_EQ(var.lpFlipSurface[i]->GetDesc(&flip), D3D_OK);
+        ASSERT_EQ(var.lpFlipZBuffer[i]->GetDesc(&depth), D3D_OK);
+        EXPECT_EQ(flip.Width, 800u);
+        EXPECT_EQ(flip.Height, 600u);
+        EXPECT_EQ(flip.Usage, static_cast<DWORD>(D3DUSAGE_RENDERTARGET));
+        EXPECT_EQ(depth.Format, D3DFMT_D16);
+        EXPECT_EQ(depth.MultiSampleType, flip.MultiSampleType);
+    }
+    EXPECT_NE(var.lpEffectSurface, nullptr);
+}
+
+TEST_F(RealGraphics, FramesAreClearedAndPresented) {
+    for (int frame = 0; frame < 5; ++frame) {
+        FlatFrame(0xFF000000 | static_cast<D3DCOLOR>(frame * 0x101010));
+    }
+}
+
+TEST_F(RealGraphics, DirectModeClearShowsTheClearColour) {
+    ASSERT_EQ(ClearAndBeginScene(0xFF3366CC, 0), 0);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    EXPECT_TRUE(pixels::AreaIs(image, pixels::Inner(image, kMargin), 0xFF3366CC, 0));
+
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+TEST_F(RealGraphics, DirectModeFadeBlendsTheColourOverTheOldImage) {
+    ASSERT_EQ(Clear(0xFF0000FF, 0), 0);
+    ASSERT_EQ(Clear(0x80FF0000, 1), 0);
+
+    // Red at alpha 0x80 (0.502) over blue.
+    const pixels::Image image = Read(var.lpBackSurface);
+    EXPECT_TRUE(pixels::AreaIs(image, pixels::Inner(image, kMargin), 0xFF80007F, 2));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+TEST_F(RealGraphics, FlipModeWithoutAfterimageStartsEachFrameAtTheClearColour) {
+    EnableFlip();
+    FlatFrame(0xFFFFFFFF);
+
+    ASSERT_EQ(ClearAndBeginScene(0xFF204080, 0), 0);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(GetFlipSurface());
+    EXPECT_TRUE(pixels::AreaIs(image, pixels::Inner(image, kMargin), 0xFF204080, 0));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+TEST_F(RealGraphics, FlipModeAfterimageKeepsHalfOfThePreviousFrame) {
+    EnableFlip();
+    FlatFrame(0xFFFF0000);
+    SetAfterimageColor(0x80FFFFFF);
+
+    ASSERT_EQ(ClearAndBeginScene(0xFF0000FF, 0), 0);
+    ASSERT_EQ(EndScene(), 0);
+
+    // The red frame at alpha 0x80 over the blue clear.
+    const pixels::Image image = Read(GetFlipSurface());
+    EXPECT_TRUE(pixels::AreaIs(image, pixels::Inner(image, kMargin), 0xFF80007F, 2));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+// Flip composes into var.lpBackSurface and presents at once, and what a
+// discarding Present leaves behind cannot be read (the back buffer, the front
+// buffer and the window all read black here). So for this frame the back
+// buffer Flip sees is a readable target of the test's own.
+TEST_F(RealGraphics, FlipModeCompositeColourScalesTheFrame) {
+    IDirect3DDevice9 *device = GetDevice();
+    IDirect3DSurface9 *target = nullptr;
+    IDirect3DSurface9 *depth = nullptr;
+    ASSERT_EQ(device->CreateRenderTarget(800, 600, var.d3dpp.BackBufferFormat, D3DMULTISAMPLE_NONE,
+                                         0, FALSE, &target, nullptr),
+              D3D_OK);
+    ASSERT_EQ(device->CreateDepthStencilSurface(800, 600, D3DFMT_D16, D3DMULTISAMPLE_NONE, 0, FALSE,
+                                                &depth, nullptr),
+              D3D_OK);
+    IDirect3DSurface9 *const backSurface = var.lpBackSurface;
+    IDirect3DSurface9 *const backZBuffer = var.lpBackZBuffer;
+
+    EnableFlip();
+    ASSERT_EQ(ClearAndBeginScene(0xFFFFFFFF, 0), 0);
+    ASSERT_EQ(EndScene(), 0);
+    var.lpBackSurface = target;
+    var.lpBackZBuffer = depth;
+    // The overlay states of Clear are still in force: texture times diffuse.
+    const HRESULT flipped = Flip(0xFF808080);
+    var.lpBackSurface = backSurface;
+    var.lpBackZBuffer = backZBuffer;
+
+    EXPECT_EQ(flipped, 0);
+    const pixels::Image image = Read(target);
+    EXPECT_TRUE(pixels::AreaIs(image, pixels::Inner(image, kMargin), 0xFF808080, 2));
+    SetBackBufferTarget();
+    target->Release();
+    depth->Release();
+}
+
+TEST_F(RealGraphics, DrawRectOfOnePixelCoversExactlyThatPixel) {
+    ASSERT_EQ(ClearAndBeginScene(0xFF000000, 0), 0);
+    SetRenderStateFlags(0);
+    DiffuseOnly();
+    GetDevice()->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    EXPECT_EQ(DrawRect(0, 0, 1, 1, 0xFFFF0000), 0);
+    EXPECT_EQ(DrawRect(10, 20, 14, 22, 0xFF00FF00), 0);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    EXPECT_TRUE(pixels::AreaIs(image, {0, 0, 1, 1}, 0xFFFF0000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {1, 0, 2, 2}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {0, 1, 1, 2}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {10, 20, 14, 22}, 0xFF00FF00, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {9, 19, 15, 20}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {9, 22, 15, 23}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {9, 20, 10, 22}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {14, 20, 15, 22}, 0xFF000000, 0));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+TEST_F(RealGraphics, PresetWordReachesTheDevice) {
+    ASSERT_EQ(SetRenderStateFlags(0x212), 0);
+    DWORD value = 0;
+    GetDevice()->GetRenderState(D3DRS_DESTBLEND, &value);
+    EXPECT_EQ(value, static_cast<DWORD>(D3DBLEND_ONE));
+    GetDevice()->GetSamplerState(0, D3DSAMP_MINFILTER, &value);
+    EXPECT_EQ(value, static_cast<DWORD>(D3DTEXF_LINEAR));
+    GetDevice()->GetRenderState(D3DRS_CULLMODE, &value);
+    EXPECT_EQ(value, static_cast<DWORD>(D3DCULL_NONE));
+
+    const D3DXVECTOR3 direction(0, 0, 10);
+    ASSERT_EQ(SetDirectionalLight(1, 0xFF101010, 1, 1, 1, 1, &direction), 0);
+    D3DLIGHT9 light;
+    ASSERT_EQ(GetDevice()->GetLight(0, &light), D3D_OK);
+    EXPECT_EQ(light.Type, D3DLIGHT_DIRECTIONAL);
+    EXPECT_FLOAT_EQ(light.Direction.z, 1.0f);
+}
+
+} // namespace

@@ -2,6 +2,7 @@
 
 #include "fake/fake.h"
 
+#include <cstdint>
 #include <cstdio>
 
 namespace fake {
@@ -162,7 +163,8 @@ std::string Pointer(const void *p) {
         return "NULL";
     }
     char text[32];
-    std::snprintf(text, sizeof text, "%p", p);
+    std::snprintf(text, sizeof text, "0x%llx",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(p)));
     return text;
 }
 

@@ -2,6 +2,7 @@
 // CreateDevice attempts, the adapter accessors.
 #include "graphics_test.h"
 
+#include <cstdint>
 #include <cstring>
 #include <functional>
 
@@ -18,7 +19,10 @@ TEST_F(DeviceCreation, InitDirectXCreatesTheDeviceOnTheDefaultAdapterAndItsTarge
     EXPECT_EQ(calls[0], "Direct3DCreate9(32)");
     EXPECT_EQ(calls[1], "IDirect3D9::GetAdapterIdentifier(0, 0x0)");
     EXPECT_EQ(calls[2], "IDirect3D9::GetAdapterDisplayMode(0)");
-    EXPECT_EQ(calls[3].rfind("IDirect3D9::CreateDevice(0, 1, ", 0), 0u) << calls[3];
+    char createDevice[80];
+    std::snprintf(createDevice, sizeof createDevice, "IDirect3D9::CreateDevice(0, 1, 0x%llx, 0x40)",
+                  static_cast<unsigned long long>(reinterpret_cast<uintptr_t>(fake::FakeWindow())));
+    EXPECT_EQ(calls[3], createDevice);
     EXPECT_EQ(calls[4], Dev("GetRenderTarget(0)")) << "CreateResource follows the device";
 
     ASSERT_EQ(fake::CreateDeviceCalls().size(), 1u);
@@ -115,7 +119,16 @@ TEST_P(DeviceFallbacks, StopAtTheFirstAttemptThatSucceeds) {
 
     const std::vector<fake::CreateDeviceCall> &calls = fake::CreateDeviceCalls();
     ASSERT_EQ(calls.size(), c.attempts.size());
-    D3DPRESENT_PARAMETERS expected = calls[0].params;
+    // Every member as the presentation table gives it; all others zero.
+    D3DPRESENT_PARAMETERS expected = {};
+    expected.BackBufferWidth = 800;
+    expected.BackBufferHeight = 600;
+    expected.BackBufferFormat = D3DFMT_X8R8G8B8;
+    expected.BackBufferCount = 1;
+    expected.SwapEffect = D3DSWAPEFFECT_DISCARD;
+    expected.Windowed = TRUE;
+    expected.EnableAutoDepthStencil = TRUE;
+    expected.AutoDepthStencilFormat = D3DFMT_D16;
     for (size_t i = 0; i < calls.size(); ++i) {
         SCOPED_TRACE("attempt " + std::to_string(i + 1));
         EXPECT_EQ(calls[i].adapter, 0u);
@@ -123,7 +136,6 @@ TEST_P(DeviceFallbacks, StopAtTheFirstAttemptThatSucceeds) {
         EXPECT_EQ(calls[i].focusWindow, fake::FakeWindow());
         EXPECT_EQ(calls[i].behavior, c.attempts[i].behavior);
         EXPECT_EQ(calls[i].params.MultiSampleType, c.attempts[i].multiSample);
-        // Only the multisample type changes from one attempt to the next.
         expected.MultiSampleType = c.attempts[i].multiSample;
         EXPECT_EQ(std::memcmp(&calls[i].params, &expected, sizeof expected), 0);
     }

@@ -230,7 +230,7 @@ class FakeDirectInput : public Object<IDirectInput8A> {
             }
         }
         Scripted("IDirectInput8::CreateDevice", &result);
-        *device = FAILED(result) ? nullptr : new FakeDevice(name, keyboard);
+        *device = FAILED(result) ? nullptr : new FakeDevice(keyboard ? "Keyboard" : name, keyboard);
         return result;
     }
 

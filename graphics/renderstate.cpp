@@ -4,6 +4,9 @@
 
 #include <cstring>
 
+// Beside var, not in it: InitDirectX leaves the last word alone.
+DWORD dwRenderStateFlags;
+
 namespace {
 
 // Render states that take a float expect its bit pattern.
@@ -34,8 +37,6 @@ HRESULT SetTransform(D3DTRANSFORMSTATETYPE state, const D3DMATRIX *matrix) {
 }
 
 } // namespace
-
-DWORD dwRenderStateFlags;
 
 HRESULT SetRenderStateFlags(DWORD flags) {
     dwRenderStateFlags = flags;

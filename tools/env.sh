@@ -1,12 +1,35 @@
-# Sourced by the build and test scripts: starts what running Windows programs
-# here needs (a Wine prefix with a persistent wineserver, an Xvfb display) and
-# stops it again when the calling script exits.
+# Sourced by the build and test scripts: builds fw, and starts what running
+# Windows programs here needs (a Wine prefix with a persistent wineserver, an
+# Xvfb display) and stops it again when the calling script exits.
+# FW_BUILD_DIR chooses another build tree than the presets' build/.
 fw_root=$(cd "$(dirname "$0")/.." && pwd)  # $0 is a script in tools/
 fw_build=${FW_BUILD_DIR:-$fw_root/build}
 export WINEPREFIX="$fw_build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export ALSA_CONFIG_PATH="$fw_root/tools/alsa-null.conf"
+
+# Installs what is missing, configures and builds.
+fw_build_all() {
+    sh "$fw_root/tools/deps.sh"
+    cd "$fw_root"
+    if [ -n "${FW_BUILD_DIR:-}" ]; then
+        cmake -S . -B "$fw_build" --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+        cmake --build "$fw_build" -j 2
+    else
+        cmake --preset default >/dev/null
+        cmake --build --preset default
+    fi
+}
+
+# Runs ctest on the build tree with the given arguments.
+fw_ctest() {
+    if [ -n "${FW_BUILD_DIR:-}" ]; then
+        (cd "$fw_build" && ctest --output-on-failure -j 2 --timeout 120 "$@")
+    else
+        ctest --preset default "$@"
+    fi
+}
 
 fw_xvfb_pid=""
 fw_stop() {

@@ -3,13 +3,11 @@
 # framework's error boxes (their texts are printed).
 set -eu
 cd "$(dirname "$0")/.."
-sh tools/deps.sh
 . tools/env.sh
-cmake --preset default >/dev/null
-cmake --build --preset default
+fw_build_all
 fw_start
-cd data
+cd "$fw_root/data"
 status=0
-sh ../tools/answer-boxes.sh ../build/fw.exe "$@" || status=$?
+sh ../tools/answer-boxes.sh "$fw_build/fw.exe" "$@" || status=$?
 echo "fw exited with code $status"
 exit $status

@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -24,15 +25,15 @@ constexpr GUID kProductGuid = {
     0x0001f00d, 0x0000, 0x0000, {0x00, 0x00, 0x50, 0x49, 0x44, 0x56, 0x49, 0x44}};
 constexpr char kName[] = "fw virtual joystick";
 
+class VirtualDevice;
+
 // The physical stick every open virtual device reads.
 struct Stick {
     LONG x = 0;
     LONG y = 0;
     BYTE buttons[kButtons] = {};
-    // Raised by LoseInput; each device compares it with the value it last saw.
-    unsigned losses = 0;
     DIJOYSTATE lastReading = {};
-    int alive = 0;
+    std::vector<VirtualDevice *> open;
     int acquired = 0;
 } stick;
 
@@ -83,10 +84,10 @@ void FillInstance(DIDEVICEINSTANCEA *instance) {
 
 class VirtualDevice : public IDirectInputDevice8A {
   public:
-    VirtualDevice() : seenLosses_(stick.losses) { ++stick.alive; }
+    VirtualDevice() { stick.open.push_back(this); }
     virtual ~VirtualDevice() {
         SetAcquired(false);
-        --stick.alive;
+        stick.open.erase(std::find(stick.open.begin(), stick.open.end(), this));
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override {
@@ -208,7 +209,7 @@ class VirtualDevice : public IDirectInputDevice8A {
         if (acquired_) {
             return DI_NOEFFECT;
         }
-        seenLosses_ = stick.losses;
+        lost_ = false;
         SetAcquired(true);
         return DI_OK;
     }
@@ -312,6 +313,14 @@ class VirtualDevice : public IDirectInputDevice8A {
     NOT_SUPPORTED(SetActionMap, LPDIACTIONFORMATA, LPCSTR, DWORD)
     NOT_SUPPORTED(GetImageInfo, LPDIDEVICEIMAGEINFOHEADERA)
 
+    // Another application took the device, or it went away for a moment.
+    void LoseInput() {
+        if (acquired_) {
+            SetAcquired(false);
+            lost_ = true;
+        }
+    }
+
   private:
     void SetAcquired(bool acquired) {
         if (acquired != acquired_) {
@@ -335,12 +344,11 @@ class VirtualDevice : public IDirectInputDevice8A {
         return nullptr;
     }
 
-    // What a read finds before it looks at the data: a loss of input
-    // unacquires the device and is reported once as DIERR_INPUTLOST.
+    // What a read finds before it looks at the data: a loss of input is
+    // reported once, then the device is merely not acquired.
     HRESULT ReadStatus() {
-        if (acquired_ && seenLosses_ != stick.losses) {
-            seenLosses_ = stick.losses;
-            SetAcquired(false);
+        if (lost_) {
+            lost_ = false;
             return DIERR_INPUTLOST;
         }
         return acquired_ ? DI_OK : DIERR_NOTACQUIRED;
@@ -350,7 +358,7 @@ class VirtualDevice : public IDirectInputDevice8A {
     AxisSettings axes_[kAxes];
     bool formatSet_ = false;
     bool acquired_ = false;
-    unsigned seenLosses_;
+    bool lost_ = false;
 };
 
 // ---- DirectInput wrapper --------------------------------------------------
@@ -485,11 +493,15 @@ void Reset() {
     memset(stick.buttons, 0, sizeof stick.buttons);
 }
 
-void LoseInput() { ++stick.losses; }
+void LoseInput() {
+    for (VirtualDevice *device : stick.open) {
+        device->LoseInput();
+    }
+}
 
 DIJOYSTATE LastReading() { return stick.lastReading; }
 
-int Alive() { return stick.alive; }
+int Alive() { return static_cast<int>(stick.open.size()); }
 
 bool Acquired() { return stick.acquired > 0; }
 

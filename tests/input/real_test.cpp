@@ -7,14 +7,13 @@
 #include "app/framework.h"
 #include "app/window.h"
 
+#include "real/display.h"
 #include "real/virtual_joystick.h"
 
 #include <gtest/gtest.h>
 
 #include <climits>
 #include <cmath>
-#include <cstdio>
-#include <functional>
 #include <string>
 
 namespace {
@@ -24,56 +23,6 @@ struct CaseName {
         return info.param.name;
     }
 };
-
-constexpr DWORD kWaitMs = 5000;
-const char kXdotool[] = "Z:\\usr\\bin\\xdotool";
-
-// Pumps the framework (messages, then UpdateInput) until `done` holds or
-// `ms` have passed.
-bool PumpUntil(const std::function<bool()> &done, DWORD ms = kWaitMs) {
-    const DWORD start = GetTickCount();
-    do {
-        UpdateFramework();
-        if (done()) {
-            return true;
-        }
-        Sleep(10);
-    } while (GetTickCount() - start < ms);
-    return false;
-}
-
-// Runs xdotool and waits for it to end. NOTE: Wine starts a Unix program but
-// hands back no process handle that can be waited on, so a shell around it
-// leaves a marker file when xdotool is done.
-bool RunXdotool(const std::string &arguments) {
-    static int runs = 0;
-    char marker[64];
-    snprintf(marker, sizeof marker, "/tmp/fw-input-test-%lu-%d", GetCurrentProcessId(), ++runs);
-    std::string command =
-        "Z:\\bin\\sh -c \"/usr/bin/xdotool " + arguments + "; touch " + marker + "\"";
-    STARTUPINFOA startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION process = {};
-    if (!CreateProcessA(nullptr, &command[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                        &startup, &process)) {
-        return false;
-    }
-    CloseHandle(process.hThread);
-    CloseHandle(process.hProcess);
-    std::string windowsMarker = std::string("Z:") + marker;
-    for (char &c : windowsMarker) {
-        c = c == '/' ? '\\' : c;
-    }
-    const DWORD start = GetTickCount();
-    while (GetFileAttributesA(windowsMarker.c_str()) == INVALID_FILE_ATTRIBUTES) {
-        if (GetTickCount() - start > kWaitMs) {
-            return false;
-        }
-        Sleep(10);
-    }
-    DeleteFileA(windowsMarker.c_str());
-    return true;
-}
 
 class RealInput : public ::testing::Test {
   protected:
@@ -102,36 +51,33 @@ TEST_F(RealInput, ExitFrameworkReleasesTheDevices) {
 
 // A key pressed on the X display reaches the mask through Wine's keyboard.
 TEST_F(RealInput, CursorUpOnTheDisplayReachesTheMask) {
-    if (GetFileAttributesA(kXdotool) == INVALID_FILE_ATTRIBUTES) {
+    if (!display::HasXdotool()) {
         GTEST_SKIP() << "xdotool is not installed; no key can be pressed on the display";
     }
-    const auto xWindow =
-        reinterpret_cast<ULONG_PTR>(GetPropA(GetWindowHandle(), "__wine_x11_whole_window"));
-    if (xWindow == 0) {
+    HWND window = GetWindowHandle();
+    if (display::XWindowOf(window) == 0) {
         GTEST_SKIP() << "the window has no X window: not Wine's X11 driver";
     }
-    char focusAndPress[128];
-    snprintf(focusAndPress, sizeof focusAndPress, "windowfocus --sync %lu keydown Up",
-             static_cast<unsigned long>(xWindow));
 
-    // NOTE: tests run side by side on one display, and another test's window
-    // may take the focus; the press is tried again then.
+    // NOTE: another program's window may take the focus; the press is tried
+    // again then.
     bool pressed = false;
     for (int attempt = 0; attempt < 3 && !pressed; ++attempt) {
-        ASSERT_TRUE(RunXdotool(focusAndPress));
-        pressed = PumpUntil([] { return GetButtons() == BUTTON_UP; }, 2000);
+        ASSERT_TRUE(display::KeyDown(window, "Up"));
+        pressed = display::PumpUntil([] { return GetButtons() == BUTTON_UP; }, 2000);
         if (!pressed) {
-            RunXdotool("keyup Up");
+            display::KeyUp(window, "Up");
         }
     }
     const int keyDown = IsKeyDown(DIK_UP);
     const DWORD keyboardButtons = GetKeyboardButtons();
-    ASSERT_TRUE(RunXdotool("keyup Up"));
+    ASSERT_TRUE(display::KeyUp(window, "Up"));
     EXPECT_TRUE(pressed) << "GetButtons() = " << GetButtons();
     EXPECT_EQ(keyDown, 1);
     EXPECT_EQ(keyboardButtons, BUTTON_UP);
 
-    EXPECT_TRUE(PumpUntil([] { return GetButtons() == 0; })) << "GetButtons() = " << GetButtons();
+    EXPECT_TRUE(display::PumpUntil([] { return GetButtons() == 0; }))
+        << "GetButtons() = " << GetButtons();
 }
 
 // The range and dead zone that CreateJoystick sets, applied by the device:

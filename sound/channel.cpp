@@ -1,6 +1,19 @@
 #include "sound/channel.h"
 
+#include <cstring>
+
 #include "sound/sound.h"
+
+// The silent buffer's flags without DSBCAPS_CTRLPOSITIONNOTIFY.
+constexpr DWORD kChannelBufferFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_CTRLFREQUENCY |
+                                      DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS |
+                                      DSBCAPS_GETCURRENTPOSITION2;
+static_assert(kChannelBufferFlags == 0x180E8, "channel buffer flags");
+// A stream buffer holds four seconds of sound; each refill writes half.
+constexpr DWORD kStreamSeconds = 4;
+// The first 18 bytes of the format chunk, whatever its size.
+constexpr LONG kFormatBytes = 18;
+static_assert(sizeof(WAVEFORMATEX) == kFormatBytes, "WAVEFORMATEX as stored in wave files");
 
 namespace {
 
@@ -14,6 +27,146 @@ bool EnterSoundLock() {
     return true;
 }
 
+// Reads up to `bytes` samples into a locked region; returns the bytes read.
+// NOTE: reading ends with the "data" chunk: whatever chunks follow it
+// ("LIST" and the like) are not sound. mmioRead reports an error as -1; that
+// is taken as the end of the data, never as a count, and leaves the rest
+// silent until a looping stream starts over.
+DWORD ReadSamples(SoundChannel &channel, void *region, DWORD bytes) {
+    const DWORD size = channel.DataChunk.cksize;
+    const DWORD left = channel.ReadPosition < size ? size - channel.ReadPosition : 0;
+    DWORD wanted = bytes < left ? bytes : left;
+    if (wanted > 0x7FFFFFFFu) {
+        wanted = 0x7FFFFFFFu;
+    }
+    if (wanted == 0) {
+        return 0;
+    }
+    const LONG read =
+        mmioRead(channel.hmmio, static_cast<HPSTR>(region), static_cast<LONG>(wanted));
+    if (read < 0) {
+        channel.ReadPosition = size;
+        return 0;
+    }
+    channel.ReadPosition += static_cast<DWORD>(read);
+    return static_cast<DWORD>(read);
+}
+
+// True when the chunks from the first sub-chunk on lead forward within the
+// first 2 GB of the file until both "fmt " and "data" have been passed (or
+// the file ends). Leaves the file at the first sub-chunk again.
+// NOTE: winmm's chunk search (mmioDescend with MMIO_FINDCHUNK) steps from
+// chunk to chunk by their sizes in 32-bit arithmetic and seeks with signed
+// offsets. A size that wraps the position back to an earlier chunk sends it
+// round in a circle for ever (Wine's does exactly that), so a file that
+// would is refused before any search.
+bool ChunksLeadForward(HMMIO file, const MMCKINFO &riff) {
+    const DWORD first = riff.dwDataOffset + 4;
+    DWORD position = first;
+    bool format = false;
+    bool data = false;
+    bool forward = true;
+    while (mmioSeek(file, static_cast<LONG>(position), SEEK_SET) != -1) {
+        DWORD header[2] = {};
+        if (mmioRead(file, reinterpret_cast<HPSTR>(header), sizeof header) != sizeof header) {
+            break;
+        }
+        format = format || header[0] == mmioFOURCC('f', 'm', 't', ' ');
+        data = data || header[0] == mmioFOURCC('d', 'a', 't', 'a');
+        if (format && data) {
+            break;
+        }
+        const ULONGLONG next = position + 8ull + ((header[1] + 1ull) & ~1ull);
+        if (next > 0x7FFFFFFFull) {
+            forward = false;
+            break;
+        }
+        position = static_cast<DWORD>(next);
+    }
+    mmioSeek(file, static_cast<LONG>(first), SEEK_SET);
+    return forward;
+}
+
+// The open itself, with SoundLock held for a stream.
+HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
+    channel.Close();
+    if (!fileName) {
+        return E_FAIL;
+    }
+    // NOTE: mmioOpenA takes a writable name, but writes to it only with
+    // MMIO_PARSE.
+    channel.hmmio = mmioOpenA(const_cast<LPSTR>(fileName), nullptr, MMIO_ALLOCBUF);
+    if (!channel.hmmio) {
+        return E_FAIL;
+    }
+    // The outer chunk's ids tell; the descend's own result is not needed.
+    mmioDescend(channel.hmmio, &channel.RiffChunk, nullptr, 0);
+    if (channel.RiffChunk.ckid != FOURCC_RIFF ||
+        channel.RiffChunk.fccType != mmioFOURCC('W', 'A', 'V', 'E')) {
+        channel.Close();
+        return E_FAIL;
+    }
+    if (!ChunksLeadForward(channel.hmmio, channel.RiffChunk)) {
+        channel.Close();
+        return E_FAIL;
+    }
+    MMCKINFO formatChunk = {};
+    formatChunk.ckid = mmioFOURCC('f', 'm', 't', ' ');
+    if (mmioDescend(channel.hmmio, &formatChunk, &channel.RiffChunk, MMIO_FINDCHUNK) != 0) {
+        channel.Close();
+        return E_FAIL;
+    }
+    // NOTE: 18 bytes even from the common 16-byte chunk: the last two are
+    // then the next chunk's id and land in cbSize, which PCM ignores.
+    if (mmioRead(channel.hmmio, reinterpret_cast<HPSTR>(&channel.Format), kFormatBytes) !=
+        kFormatBytes) {
+        channel.Close();
+        return E_FAIL;
+    }
+    if (channel.Format.wFormatTag != WAVE_FORMAT_PCM) {
+        channel.Close();
+        return E_FAIL;
+    }
+    // From the first sub-chunk again, so "data" may come before "fmt ".
+    mmioSeek(channel.hmmio, static_cast<LONG>(channel.RiffChunk.dwDataOffset + 4), SEEK_SET);
+    channel.DataChunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
+    if (mmioDescend(channel.hmmio, &channel.DataChunk, &channel.RiffChunk, MMIO_FINDCHUNK) != 0) {
+        channel.Close();
+        return E_FAIL;
+    }
+
+    if (stream) {
+        // NOTE: a block alignment of 0 would divide by zero below, and the
+        // file's figures may overflow 32 bits; neither makes a playable
+        // stream.
+        const DWORD blockAlign = channel.Format.nBlockAlign;
+        const ULONGLONG size =
+            static_cast<ULONGLONG>(channel.Format.nSamplesPerSec) * blockAlign * kStreamSeconds;
+        if (blockAlign == 0 || size == 0 || size > 0xFFFFFFFFull) {
+            channel.Close();
+            return E_FAIL;
+        }
+        const DWORD half = static_cast<DWORD>(size) / 2;
+        channel.HalfBytes = half - half % blockAlign;
+        channel.BufferBytes = 2 * channel.HalfBytes;
+    } else {
+        channel.BufferBytes = channel.DataChunk.cksize;
+        channel.HalfBytes = 0;
+    }
+    channel.WriteOffset = 0;
+    channel.RefillPhase = 0;
+
+    channel.lpBuffer =
+        CreateChannelBuffer(&channel.Format, channel.BufferBytes, kChannelBufferFlags);
+    if (!channel.lpBuffer) {
+        channel.Close();
+        return E_FAIL;
+    }
+    channel.Reading = 1;
+    DWORD written = 0;
+    return channel.Fill(TRUE, 0, channel.BufferBytes, &written);
+}
+
 } // namespace
 
 SoundChannel::SoundChannel()
@@ -23,10 +176,103 @@ SoundChannel::SoundChannel()
 
 SoundChannel::~SoundChannel() { Close(); }
 
+HRESULT SoundChannel::Open(const char *fileName, SoundChannelMode mode) {
+    const bool stream = mode == SOUND_CHANNEL_STREAM;
+    if (stream && !EnterSoundLock()) {
+        return E_FAIL;
+    }
+    const HRESULT result = OpenFile(*this, fileName, stream);
+    if (stream) {
+        LeaveCriticalSection(&sound.SoundLock);
+    }
+    return result;
+}
+
+HRESULT SoundChannel::Fill(BOOL read, DWORD offset, DWORD bytes, DWORD *count) {
+    if (!lpBuffer) {
+        return S_FALSE;
+    }
+    void *regions[2] = {};
+    DWORD lengths[2] = {};
+    const HRESULT hr =
+        lpBuffer->Lock(offset, bytes, &regions[0], &lengths[0], &regions[1], &lengths[1], 0);
+    if (hr != 0) {
+        if (count) {
+            *count = 0;
+        }
+        return hr;
+    }
+    DWORD written[2] = {};
+    for (int i = 0; i < 2; ++i) {
+        if (!regions[i]) {
+            continue;
+        }
+        FillSilence(regions[i], lengths[i]);
+        written[i] = read ? ReadSamples(*this, regions[i], lengths[i]) : lengths[i];
+    }
+    if (written[0] + written[1] > 0) {
+        if (count) {
+            *count = written[0] + written[1];
+        }
+    } else if (Loop) {
+        // Nothing left: the next read starts over.
+        if (mmioSeek(hmmio, static_cast<LONG>(DataChunk.dwDataOffset + LoopStart), SEEK_SET) !=
+            -1) {
+            ReadPosition = LoopStart;
+        }
+    }
+    return lpBuffer->Unlock(regions[0], written[0], regions[1], written[1]);
+}
+
+void SoundChannel::FillSilence(void *region, DWORD bytes) {
+    if (lpBuffer) {
+        std::memset(region, Format.wBitsPerSample == 8 ? 0x80 : 0x00, bytes);
+    }
+}
+
 void SoundChannel::Update() {
     if (HalfBytes == 0 || !lpBuffer) {
         return;
     }
+    DWORD cursor = 0;
+    if (lpBuffer->GetCurrentPosition(&cursor, nullptr) != 0) {
+        cursor = 0;
+    }
+    const DWORD middle = BufferBytes / 2;
+    DWORD count = 0;
+    if (cursor > middle && RefillPhase == 0) {
+        Fill(Reading, WriteOffset, HalfBytes, &count);
+        WriteOffset = HalfBytes;
+        RefillPhase = 1;
+    } else if (cursor < middle && RefillPhase == 1) {
+        Fill(Reading, WriteOffset, HalfBytes, &count);
+        WriteOffset = 0;
+        RefillPhase = 0;
+    } else {
+        return;
+    }
+    // Nothing read, or the buffer would not lock: the stream has run out,
+    // unless it loops (the file then stands at LoopStart again).
+    if (count == 0 && !Loop) {
+        Reading = 0;
+    }
+}
+
+HRESULT SoundChannel::Play() {
+    if (!lpBuffer) {
+        return E_FAIL;
+    }
+    if (HalfBytes == 0) {
+        lpBuffer->SetCurrentPosition(0);
+        return lpBuffer->Play(0, 0, 0);
+    }
+    // A stream resumes where it stopped.
+    if (!EnterSoundLock()) {
+        return E_FAIL;
+    }
+    const HRESULT hr = lpBuffer->Play(0, 0, DSBPLAY_LOOPING);
+    LeaveCriticalSection(&sound.SoundLock);
+    return hr;
 }
 
 HRESULT SoundChannel::Close() {
@@ -60,3 +306,75 @@ HRESULT SoundChannel::Close() {
     }
     return 1;
 }
+
+LPDIRECTSOUNDBUFFER8 CreateChannelBuffer(const WAVEFORMATEX *format, DWORD bytes, DWORD flags) {
+    if (!sound.lpDS || !format) {
+        return nullptr;
+    }
+    // NOTE: dwSize is the structure's own size, 40 bytes in 64-bit programs.
+    DSBUFFERDESC desc = {};
+    desc.dwSize = sizeof desc;
+    desc.dwFlags = flags;
+    desc.dwBufferBytes = bytes;
+    desc.dwReserved = 0;
+    desc.lpwfxFormat = const_cast<LPWAVEFORMATEX>(format);
+    desc.guid3DAlgorithm = GUID_NULL;
+    LPDIRECTSOUNDBUFFER first = nullptr;
+    if (sound.lpDS->CreateSoundBuffer(&desc, &first, nullptr) != 0) {
+        if (first) {
+            first->Release();
+        }
+        return nullptr;
+    }
+    LPDIRECTSOUNDBUFFER8 buffer = nullptr;
+    if (first->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void **>(&buffer)) != 0) {
+        buffer = nullptr;
+    }
+    first->Release();
+    return buffer;
+}
+
+HRESULT LoadSoundChannel(unsigned index, const char *fileName) {
+    if (index >= SOUND_CHANNEL_MAX || SoundChannels[index].BufferBytes != 0) {
+        return E_FAIL;
+    }
+    return SoundChannels[index].Open(fileName, SOUND_CHANNEL_STATIC);
+}
+
+HRESULT StreamSoundChannel(unsigned index, const char *fileName) {
+    if (index >= SOUND_CHANNEL_MAX || SoundChannels[index].BufferBytes != 0) {
+        return E_FAIL;
+    }
+    return SoundChannels[index].Open(fileName, SOUND_CHANNEL_STREAM);
+}
+
+HRESULT PlaySoundChannel(unsigned index) {
+    if (index >= SOUND_CHANNEL_MAX) {
+        return E_FAIL;
+    }
+    return SoundChannels[index].Play();
+}
+
+HRESULT StopSoundChannel(unsigned index) {
+    if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer) {
+        return E_FAIL;
+    }
+    return SoundChannels[index].lpBuffer->Stop();
+}
+
+HRESULT CloseSoundChannel(unsigned index) {
+    if (index >= SOUND_CHANNEL_MAX) {
+        return E_FAIL;
+    }
+    return SoundChannels[index].Close();
+}
+
+HRESULT SetSoundChannelLoop(unsigned index, LONG flag) {
+    if (index >= SOUND_CHANNEL_MAX) {
+        return E_FAIL;
+    }
+    SoundChannels[index].Loop = flag;
+    return S_OK;
+}
+
+int IsSoundChannelInvalid(unsigned index) { return index >= SOUND_CHANNEL_MAX ? 1 : 0; }

@@ -6,9 +6,13 @@
 // DSSCL_NORMAL.
 #include "sound/sound.h"
 
+#include "wave_file.h"
+
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
+#include <vector>
 
 namespace {
 
@@ -97,6 +101,121 @@ TEST_F(RealSound, SecondInitSoundFails) {
     const LPDIRECTSOUND8 device = sound.lpDS;
     EXPECT_EQ(InitSound(), E_FAIL);
     EXPECT_EQ(sound.lpDS, device);
+}
+
+// ---- Channels ---------------------------------------------------------------
+
+wave::Format Pcm8BitMono(uint32_t rate) {
+    wave::Format format;
+    format.rate = rate;
+    return format;
+}
+
+DWORD Status(LPDIRECTSOUNDBUFFER8 buffer) {
+    DWORD status = 0;
+    buffer->GetStatus(&status);
+    return status;
+}
+
+// Waits until `done` holds, checking with SoundLock held; false after 15 s.
+template <class Condition> bool WaitLocked(Condition done) {
+    for (int i = 0; i < 1500; ++i) {
+        EnterCriticalSection(&sound.SoundLock);
+        const bool met = done();
+        LeaveCriticalSection(&sound.SoundLock);
+        if (met) {
+            return true;
+        }
+        SleepEx(10, FALSE);
+    }
+    return false;
+}
+
+TEST_F(RealSound, StaticSoundPlaysToItsEndAndAgainFromTheStart) {
+    wave::TempFolder folder;
+    const std::string path = folder.Write("short.wav", wave::Simple(Pcm8BitMono(8000), 2000));
+    ASSERT_EQ(LoadSoundChannel(0, path.c_str()), S_OK);
+    const LPDIRECTSOUNDBUFFER8 buffer = SoundChannels[0].lpBuffer;
+
+    ASSERT_EQ(PlaySoundChannel(0), S_OK);
+    EXPECT_TRUE(Status(buffer) & DSBSTATUS_PLAYING);
+    EXPECT_FALSE(Status(buffer) & DSBSTATUS_LOOPING);
+    EXPECT_TRUE(WaitLocked([&] { return !(Status(buffer) & DSBSTATUS_PLAYING); }))
+        << "a quarter-second sound still plays";
+
+    ASSERT_EQ(PlaySoundChannel(0), S_OK);
+    EXPECT_TRUE(Status(buffer) & DSBSTATUS_PLAYING) << "a finished sound does not play again";
+    EXPECT_EQ(CloseSoundChannel(0), 1);
+}
+
+// A one-second file in a four-second looping stream: the first refill finds
+// nothing left and turns the file back to its start, the next one writes
+// the whole file into the second half, and so on for as long as it plays.
+TEST_F(RealSound, LoopingStreamOfAOneSecondFileRefillsAndStartsOver) {
+    wave::TempFolder folder;
+    const std::string path = folder.Write("second.wav", wave::Simple(Pcm8BitMono(8000), 8000));
+    ASSERT_EQ(StreamSoundChannel(1, path.c_str()), S_OK);
+    SoundChannel &channel = SoundChannels[1];
+    ASSERT_EQ(channel.HalfBytes, 16000u);
+    ASSERT_EQ(SetSoundChannelLoop(1, 1), S_OK);
+    ASSERT_EQ(PlaySoundChannel(1), S_OK);
+
+    ASSERT_TRUE(WaitLocked([&] { return channel.RefillPhase == 1; }))
+        << "no refill of the first half";
+    ASSERT_TRUE(WaitLocked([&] { return channel.RefillPhase == 0; }))
+        << "no refill of the second half";
+
+    EnterCriticalSection(&sound.SoundLock);
+    void *region1 = nullptr;
+    void *region2 = nullptr;
+    DWORD length1 = 0;
+    DWORD length2 = 0;
+    const HRESULT locked =
+        channel.lpBuffer->Lock(0, 0, &region1, &length1, &region2, &length2, DSBLOCK_ENTIREBUFFER);
+    std::vector<BYTE> memory;
+    if (locked == DS_OK) {
+        memory.assign(static_cast<BYTE *>(region1), static_cast<BYTE *>(region1) + length1);
+        channel.lpBuffer->Unlock(region1, 0, region2, 0);
+    }
+    const LONG reading = channel.Reading;
+    LeaveCriticalSection(&sound.SoundLock);
+
+    ASSERT_EQ(locked, DS_OK);
+    ASSERT_EQ(memory.size(), 32000u);
+    EXPECT_EQ(reading, 1);
+    for (DWORD i = 0; i < 8000; ++i) {
+        ASSERT_EQ(memory[16000 + i], wave::SampleAt(i)) << "second half, byte " << i;
+    }
+    for (DWORD i = 24000; i < 32000; ++i) {
+        ASSERT_EQ(memory[i], 0x80) << "byte " << i;
+    }
+    EXPECT_TRUE(Status(channel.lpBuffer) & DSBSTATUS_LOOPING);
+    EXPECT_EQ(CloseSoundChannel(1), 1);
+}
+
+TEST_F(RealSound, SixteenBitStereoFileFromSoxPlaysToItsEnd) {
+#ifndef FW_SOX_DIR
+    GTEST_SKIP() << "sox was not found when the build was configured";
+#else
+    const std::string path = std::string(FW_SOX_DIR) + "s16_stereo_44100.wav";
+    ASSERT_EQ(LoadSoundChannel(0, path.c_str()), S_OK);
+    EXPECT_EQ(SoundChannels[0].BufferBytes, 88200u);
+    const LPDIRECTSOUNDBUFFER8 buffer = SoundChannels[0].lpBuffer;
+    ASSERT_EQ(PlaySoundChannel(0), S_OK);
+    EXPECT_TRUE(WaitLocked([&] { return !(Status(buffer) & DSBSTATUS_PLAYING); }));
+    EXPECT_EQ(CloseSoundChannel(0), 1);
+#endif
+}
+
+TEST_F(RealSound, DirectSoundRefusesBlockAlignmentZero) {
+    wave::TempFolder folder;
+    wave::Format format = Pcm8BitMono(8000);
+    format.blockAlign = 0;
+    const std::string path = folder.Write("align0.wav", wave::Simple(format, 100));
+    EXPECT_EQ(LoadSoundChannel(0, path.c_str()), E_FAIL);
+    EXPECT_EQ(StreamSoundChannel(1, path.c_str()), E_FAIL);
+    EXPECT_EQ(SoundChannels[0].lpBuffer, nullptr);
+    EXPECT_EQ(SoundChannels[1].lpBuffer, nullptr);
 }
 
 } // namespace

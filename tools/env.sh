@@ -52,7 +52,8 @@ fw_start() {
     export DISPLAY=":$(cat "$fw_display_file")"
     # One wineserver for the whole run: each Wine process then starts in
     # milliseconds instead of seconds.
-    wineserver -p >/dev/null 2>&1
+    mkdir -p "$WINEPREFIX"
+    wineserver -p >/dev/null 2>&1 || true
     # NOTE: the first Wine process of a prefix starts Wine's own services,
     # which live as long as the wineserver and keep its output open; a test
     # runner reading that output would wait for them forever. Start them

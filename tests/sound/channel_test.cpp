@@ -22,19 +22,12 @@ namespace {
 using Calls = std::vector<std::string>;
 using wave::Bytes;
 
-wave::Format Pcm(uint16_t channels, uint32_t rate, uint16_t bits, int size = 16) {
-    wave::Format format;
-    format.channels = channels;
-    format.rate = rate;
-    format.bits = bits;
-    format.size = size;
-    return format;
-}
-
 // 1000 Hz, 8-bit mono: a stream of it has halves of 2000 bytes.
 constexpr DWORD kHalf = 2000;
 constexpr DWORD kBuffer = 4000;
-Bytes Slow8BitMono(uint32_t sampleBytes) { return wave::Simple(Pcm(1, 1000, 8), sampleBytes); }
+Bytes Slow8BitMono(uint32_t sampleBytes) {
+    return wave::Simple(wave::Pcm(1, 1000, 8), sampleBytes);
+}
 // The file position of the first sample of a wave::Simple file.
 constexpr DWORD kSimpleDataOffset = 44;
 
@@ -133,7 +126,7 @@ class Channels : public fake::Test {
 // ---- Opening ----------------------------------------------------------------
 
 TEST_F(Channels, StaticOpenReadsTheWholeDataChunkIntoABufferOfItsSize) {
-    const std::string path = File(wave::Simple(Pcm(2, 44100, 16), 400));
+    const std::string path = File(wave::Simple(wave::Pcm(2, 44100, 16), 400));
 
     EXPECT_EQ(LoadSoundChannel(0, path.c_str()), S_OK);
 
@@ -241,12 +234,14 @@ TEST_F(Channels, StreamOpenFailingAfterSizingClosesUnderTheLockAgain) {
 }
 
 TEST_F(Channels, SixteenByteFormatChunkLendsTheNextIdToCbSize) {
-    EXPECT_EQ(LoadSoundChannel(0, File(wave::Simple(Pcm(1, 8000, 8, 16), 100)).c_str()), S_OK);
+    EXPECT_EQ(LoadSoundChannel(0, File(wave::Simple(wave::Pcm(1, 8000, 8, 16), 100)).c_str()),
+              S_OK);
     EXPECT_EQ(SoundChannels[0].Format.cbSize, 'd' | ('a' << 8));
 }
 
 TEST_F(Channels, EighteenByteFormatChunkIsReadWhole) {
-    EXPECT_EQ(LoadSoundChannel(0, File(wave::Simple(Pcm(1, 8000, 8, 18), 100)).c_str()), S_OK);
+    EXPECT_EQ(LoadSoundChannel(0, File(wave::Simple(wave::Pcm(1, 8000, 8, 18), 100)).c_str()),
+              S_OK);
     EXPECT_EQ(SoundChannels[0].Format.cbSize, 0);
     EXPECT_EQ(SoundChannels[0].Format.nSamplesPerSec, 8000u);
 }
@@ -334,31 +329,34 @@ Bytes WithFormat(wave::Format format, uint32_t sampleBytes) {
 }
 
 wave::Format Tagged(uint16_t tag, uint16_t bits, int size) {
-    wave::Format format = Pcm(1, 8000, bits, size);
+    wave::Format format = wave::Pcm(1, 8000, bits, size);
     format.tag = tag;
     return format;
 }
 
 wave::Format Aligned(uint16_t channels, uint32_t rate, uint16_t bits, int32_t blockAlign) {
-    wave::Format format = Pcm(channels, rate, bits);
+    wave::Format format = wave::Pcm(channels, rate, bits);
     format.blockAlign = blockAlign;
     return format;
 }
 
 const FileCase kFiles[] = {
-    {"Pcm8BitMono", [] { return wave::Simple(Pcm(1, 8000, 8), 1000); }, S_OK, 1000, S_OK, 16000},
-    {"Pcm16BitMono", [] { return wave::Simple(Pcm(1, 22050, 16), 1000); }, S_OK, 1000, S_OK, 88200},
-    {"Pcm8BitStereo", [] { return wave::Simple(Pcm(2, 11025, 8), 1000); }, S_OK, 1000, S_OK, 44100},
-    {"Pcm16BitStereo44100", [] { return wave::Simple(Pcm(2, 44100, 16), 1000); }, S_OK, 1000, S_OK,
-     352800},
+    {"Pcm8BitMono", [] { return wave::Simple(wave::Pcm(1, 8000, 8), 1000); }, S_OK, 1000, S_OK,
+     16000},
+    {"Pcm16BitMono", [] { return wave::Simple(wave::Pcm(1, 22050, 16), 1000); }, S_OK, 1000, S_OK,
+     88200},
+    {"Pcm8BitStereo", [] { return wave::Simple(wave::Pcm(2, 11025, 8), 1000); }, S_OK, 1000, S_OK,
+     44100},
+    {"Pcm16BitStereo44100", [] { return wave::Simple(wave::Pcm(2, 44100, 16), 1000); }, S_OK, 1000,
+     S_OK, 352800},
     {"DataBeforeFormat",
      [] {
-         return wave::Riff({wave::DataChunk(1000), wave::FormatChunk(Pcm(1, 8000, 8, 18))});
+         return wave::Riff({wave::DataChunk(1000), wave::FormatChunk(wave::Pcm(1, 8000, 8, 18))});
      },
      S_OK, 1000, S_OK, 16000},
     {"DataBeforeFormatBeforeList",
      [] {
-         return wave::Riff({wave::DataChunk(1000), wave::FormatChunk(Pcm(1, 8000, 8)),
+         return wave::Riff({wave::DataChunk(1000), wave::FormatChunk(wave::Pcm(1, 8000, 8)),
                             wave::Chunk{"LIST", Bytes(10, 'I')}});
      },
      S_OK, 1000, S_OK, 16000},
@@ -366,29 +364,29 @@ const FileCase kFiles[] = {
     // up 2 bytes short.
     {"Format16BytesEndingTheFile",
      [] {
-         return wave::Riff({wave::DataChunk(1000), wave::FormatChunk(Pcm(1, 8000, 8))});
+         return wave::Riff({wave::DataChunk(1000), wave::FormatChunk(wave::Pcm(1, 8000, 8))});
      },
      E_FAIL, 0, E_FAIL, 0},
-    {"Format18Bytes", [] { return wave::Simple(Pcm(1, 8000, 8, 18), 1000); }, S_OK, 1000, S_OK,
-     16000},
+    {"Format18Bytes", [] { return wave::Simple(wave::Pcm(1, 8000, 8, 18), 1000); }, S_OK, 1000,
+     S_OK, 16000},
     {"OddSizedChunkBeforeData",
      [] {
-         return wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8)), wave::Chunk{"junk", Bytes(7, 'j')},
-                            wave::DataChunk(1000)});
+         return wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8)),
+                            wave::Chunk{"junk", Bytes(7, 'j')}, wave::DataChunk(1000)});
      },
      S_OK, 1000, S_OK, 16000},
     {"ListAfterData",
      [] {
-         return wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8)), wave::DataChunk(1000),
+         return wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8)), wave::DataChunk(1000),
                             wave::Chunk{"LIST", Bytes(100, 'I')}});
      },
      S_OK, 1000, S_OK, 16000},
-    {"EmptyData", [] { return wave::Simple(Pcm(1, 8000, 8), 0); }, E_FAIL, 0, S_OK, 16000},
-    {"TruncatedInData", [] { return Cut(wave::Simple(Pcm(1, 8000, 8), 1000), 44 + 300); }, S_OK,
-     1000, S_OK, 16000},
+    {"EmptyData", [] { return wave::Simple(wave::Pcm(1, 8000, 8), 0); }, E_FAIL, 0, S_OK, 16000},
+    {"TruncatedInData", [] { return Cut(wave::Simple(wave::Pcm(1, 8000, 8), 1000), 44 + 300); },
+     S_OK, 1000, S_OK, 16000},
     {"DataClaimsMoreThanDirectSoundHolds",
      [] {
-         return wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8)),
+         return wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8)),
                             wave::Chunk{"data", wave::Samples(100), 0x10000000}});
      },
      E_FAIL, 0, S_OK, 16000},
@@ -398,38 +396,38 @@ const FileCase kFiles[] = {
     {"AdpcmTag2", [] { return WithFormat(Tagged(2, 4, 20), 1000); }, E_FAIL, 0, E_FAIL, 0},
     {"NotRiff",
      [] {
-         Bytes bytes = wave::Simple(Pcm(1, 8000, 8), 1000);
+         Bytes bytes = wave::Simple(wave::Pcm(1, 8000, 8), 1000);
          bytes[3] = 'X';
          return bytes;
      },
      E_FAIL, 0, E_FAIL, 0},
     {"NotWave",
      [] {
-         return wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8)), wave::DataChunk(10)}, "AVI ");
+         return wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8)), wave::DataChunk(10)}, "AVI ");
      },
      E_FAIL, 0, E_FAIL, 0},
     {"NoFormatChunk", [] { return wave::Riff({wave::DataChunk(1000)}); }, E_FAIL, 0, E_FAIL, 0},
-    {"NoDataChunk", [] { return wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8))}); }, E_FAIL, 0,
-     E_FAIL, 0},
+    {"NoDataChunk", [] { return wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8))}); }, E_FAIL,
+     0, E_FAIL, 0},
     {"EmptyFile", [] { return Bytes(); }, E_FAIL, 0, E_FAIL, 0},
-    {"TruncatedInRiffHeader", [] { return Cut(wave::Simple(Pcm(1, 8000, 8), 1000), 10); }, E_FAIL,
+    {"TruncatedInRiffHeader", [] { return Cut(wave::Simple(wave::Pcm(1, 8000, 8), 1000), 10); },
+     E_FAIL, 0, E_FAIL, 0},
+    {"TruncatedInFormatHeader", [] { return Cut(wave::Simple(wave::Pcm(1, 8000, 8), 1000), 18); },
+     E_FAIL, 0, E_FAIL, 0},
+    {"TruncatedInFormat", [] { return Cut(wave::Simple(wave::Pcm(1, 8000, 8), 1000), 30); }, E_FAIL,
      0, E_FAIL, 0},
-    {"TruncatedInFormatHeader", [] { return Cut(wave::Simple(Pcm(1, 8000, 8), 1000), 18); }, E_FAIL,
-     0, E_FAIL, 0},
-    {"TruncatedInFormat", [] { return Cut(wave::Simple(Pcm(1, 8000, 8), 1000), 30); }, E_FAIL, 0,
-     E_FAIL, 0},
     // The 18-byte read comes up 2 bytes short.
-    {"TruncatedAfterFormat", [] { return Cut(wave::Simple(Pcm(1, 8000, 8), 1000), 36); }, E_FAIL, 0,
-     E_FAIL, 0},
-    {"TruncatedInDataHeader", [] { return Cut(wave::Simple(Pcm(1, 8000, 8), 1000), 40); }, E_FAIL,
-     0, E_FAIL, 0},
+    {"TruncatedAfterFormat", [] { return Cut(wave::Simple(wave::Pcm(1, 8000, 8), 1000), 36); },
+     E_FAIL, 0, E_FAIL, 0},
+    {"TruncatedInDataHeader", [] { return Cut(wave::Simple(wave::Pcm(1, 8000, 8), 1000), 40); },
+     E_FAIL, 0, E_FAIL, 0},
     // DirectSound refuses the static buffer; the stream never reaches it.
     {"BlockAlignZero", [] { return WithFormat(Aligned(1, 8000, 8, 0), 1000); }, E_FAIL, 0, E_FAIL,
      0},
     // 0x10000001 Hz x 4 bytes x 4 s wraps to 16 bytes in 32 bits. DirectSound
     // takes any positive rate for a static buffer.
-    {"RateOverflowingTheStreamSize", [] { return WithFormat(Pcm(2, 0x10000001, 16), 1000); }, S_OK,
-     1000, E_FAIL, 0},
+    {"RateOverflowingTheStreamSize", [] { return WithFormat(wave::Pcm(2, 0x10000001, 16), 1000); },
+     S_OK, 1000, E_FAIL, 0},
     {"BlockAlignOverflowingTheStreamSize",
      [] { return WithFormat(Aligned(1, 0x10000, 8, 0xFFFF), 1000); }, E_FAIL, 0, E_FAIL, 0},
 };
@@ -548,10 +546,10 @@ TEST_F(Channels, StreamSizesBeyond32BitsAreRefused) {
         int created; // CreateSoundBuffer calls
     };
     const Case cases[] = {
-        {"rate x 4 x 4 = 2^32 + 16", Pcm(2, 0x10000001, 16), 0},
-        {"rate 0xFFFFFFFF", Pcm(1, 0xFFFFFFFF, 8), 0},
+        {"rate x 4 x 4 = 2^32 + 16", wave::Pcm(2, 0x10000001, 16), 0},
+        {"rate 0xFFFFFFFF", wave::Pcm(1, 0xFFFFFFFF, 8), 0},
         {"block alignment 0xFFFF", Aligned(1, 0x10000, 8, 0xFFFF), 0},
-        {"0xFFFFFFF0 fits", Pcm(2, 0x0FFFFFFF, 16), 1},
+        {"0xFFFFFFF0 fits", wave::Pcm(2, 0x0FFFFFFF, 16), 1},
     };
     for (const Case &c : cases) {
         fake::ClearCalls();
@@ -567,7 +565,7 @@ TEST_F(Channels, StreamSizesBeyond32BitsAreRefused) {
 // wraps the position back to the chunk itself would send it round for ever.
 TEST_F(Channels, ChunkSizeLeadingBackwardsIsRefusedBeforeTheSearch) {
     const Bytes file = wave::Riff({wave::Chunk{"data", wave::Samples(100), 0xFFFFFFF8},
-                                   wave::FormatChunk(Pcm(1, 8000, 8, 18))});
+                                   wave::FormatChunk(wave::Pcm(1, 8000, 8, 18))});
 
     EXPECT_EQ(LoadSoundChannel(0, File(file).c_str()), E_FAIL);
     EXPECT_EQ(StreamSoundChannel(1, File(file).c_str()), E_FAIL);
@@ -586,15 +584,15 @@ TEST_F(Channels, ChunkWalkLooksOnlyAsFarAsTheChunksSought) {
     const Case cases[] = {
         {"a chunk before them leading beyond 2 GB",
          wave::Riff({wave::Chunk{"junk", Bytes(4, 'j'), 0x7FFFFFF0},
-                     wave::FormatChunk(Pcm(1, 8000, 8)), wave::DataChunk(100)}),
+                     wave::FormatChunk(wave::Pcm(1, 8000, 8)), wave::DataChunk(100)}),
          E_FAIL},
         // The searches stop at "data"; its own size leads nowhere they go.
         {"the data chunk last, claiming 4 GB",
-         wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8)),
+         wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8)),
                      wave::Chunk{"data", wave::Samples(100), 0xFFFFFFF8}}),
          S_OK},
         {"a chunk after them leading backwards",
-         wave::Riff({wave::FormatChunk(Pcm(1, 8000, 8)), wave::DataChunk(100),
+         wave::Riff({wave::FormatChunk(wave::Pcm(1, 8000, 8)), wave::DataChunk(100),
                      wave::Chunk{"LIST", Bytes(4, 'I'), 0xFFFFFFF8}}),
          S_OK},
     };
@@ -620,10 +618,11 @@ TEST_F(Channels, SilenceIs0x80For8BitSamplesAndZeroOtherwise) {
         BYTE silence;
     };
     for (const Case c : {Case{8, 0x80}, Case{16, 0x00}}) {
-        ASSERT_EQ(LoadSoundChannel(0, File(Cut(wave::Simple(Pcm(1, 8000, c.bits), 200), 44 + 50),
-                                           "cut" + std::to_string(c.bits) + ".wav")
-                                          .c_str()),
-                  S_OK);
+        ASSERT_EQ(
+            LoadSoundChannel(0, File(Cut(wave::Simple(wave::Pcm(1, 8000, c.bits), 200), 44 + 50),
+                                     "cut" + std::to_string(c.bits) + ".wav")
+                                    .c_str()),
+            S_OK);
         const fake::SoundBuffer &buffer = *fake::SoundBuffers().back();
         EXPECT_TRUE(HoldsSamples(buffer, 0, 50, 0)) << c.bits;
         EXPECT_TRUE(HoldsOnly(buffer, 50, 150, c.silence)) << c.bits;
@@ -763,7 +762,7 @@ TEST_F(Channels, LoopingStreamStartsOverAfterASilentHalf) {
 // Chunks after "data" are not sound: reading stops at its end, and a loop
 // starts over inside it.
 TEST_F(Channels, StreamStopsReadingAtTheEndOfTheDataChunk) {
-    const Bytes file = wave::Riff({wave::FormatChunk(Pcm(1, 1000, 8)), wave::DataChunk(5000),
+    const Bytes file = wave::Riff({wave::FormatChunk(wave::Pcm(1, 1000, 8)), wave::DataChunk(5000),
                                    wave::Chunk{"LIST", Bytes(500, 'I')}});
     ASSERT_EQ(StreamSoundChannel(1, File(file).c_str()), S_OK);
     SetSoundChannelLoop(1, 1);

@@ -24,23 +24,14 @@ using wave::Bytes;
 constexpr unsigned kSeed = 20261208;
 constexpr int kVariants = 2000;
 
-wave::Format Pcm(uint16_t channels, uint32_t rate, uint16_t bits, int size = 16) {
-    wave::Format format;
-    format.channels = channels;
-    format.rate = rate;
-    format.bits = bits;
-    format.size = size;
-    return format;
-}
-
 std::vector<Bytes> ValidFiles() {
     return {
-        wave::Simple(Pcm(1, 1000, 8), 3000),
-        wave::Simple(Pcm(2, 2000, 16), 9000),
-        wave::Riff({wave::DataChunk(2500), wave::FormatChunk(Pcm(1, 1500, 16, 18))}),
-        wave::Riff({wave::FormatChunk(Pcm(2, 1000, 8, 18)), wave::DataChunk(4001),
+        wave::Simple(wave::Pcm(1, 1000, 8), 3000),
+        wave::Simple(wave::Pcm(2, 2000, 16), 9000),
+        wave::Riff({wave::DataChunk(2500), wave::FormatChunk(wave::Pcm(1, 1500, 16, 18))}),
+        wave::Riff({wave::FormatChunk(wave::Pcm(2, 1000, 8, 18)), wave::DataChunk(4001),
                     wave::Chunk{"LIST", Bytes(64, 'I')}}),
-        wave::Riff({wave::FormatChunk(Pcm(1, 800, 8)), wave::Chunk{"junk", Bytes(9, 'j')},
+        wave::Riff({wave::FormatChunk(wave::Pcm(1, 800, 8)), wave::Chunk{"junk", Bytes(9, 'j')},
                     wave::DataChunk(1200)}),
     };
 }

@@ -27,6 +27,15 @@ void AppendId(Bytes &bytes, const std::string &id) {
 
 } // namespace
 
+Format Pcm(uint16_t channels, uint32_t rate, uint16_t bits, int size) {
+    Format format;
+    format.channels = channels;
+    format.rate = rate;
+    format.bits = bits;
+    format.size = size;
+    return format;
+}
+
 Chunk FormatChunk(const Format &format) {
     const uint16_t blockAlign = format.blockAlign >= 0
                                     ? static_cast<uint16_t>(format.blockAlign)

@@ -33,6 +33,9 @@ struct Format {
     int size = 16;
 };
 
+// A PCM format with a `size`-byte "fmt " chunk.
+Format Pcm(uint16_t channels, uint32_t rate, uint16_t bits, int size = 16);
+
 Chunk FormatChunk(const Format &format);
 // `count` sample bytes that are never a silence byte (0x00 or 0x80), each
 // telling its position: sample i is 1 + i % 127.

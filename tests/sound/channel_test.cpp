@@ -123,14 +123,10 @@ class Channels : public fake::Test {
     wave::TempFolder folder_;
 };
 
-// ---- Opening ----------------------------------------------------------------
-
-TEST_F(Channels, StaticOpenReadsTheWholeDataChunkIntoABufferOfItsSize) {
-    const std::string path = File(wave::Simple(wave::Pcm(2, 44100, 16), 400));
-
-    EXPECT_EQ(LoadSoundChannel(0, path.c_str()), S_OK);
-
-    const Calls expected = {
+// The calls of opening `path`: the walk over the chunk headers, then the
+// "fmt " and "data" searches. The file stands at the first sample afterwards.
+Calls OpenFileCalls(const std::string &path) {
+    return {
         "mmioOpenA(" + path + ", 0x10000)",
         "mmioDescend(*, NULL, 0x0)",
         "mmioSeek(12, 0)",
@@ -142,13 +138,29 @@ TEST_F(Channels, StaticOpenReadsTheWholeDataChunkIntoABufferOfItsSize) {
         "mmioRead(18)",
         "mmioSeek(12, 0)",
         "mmioDescend(data, RIFF, 0x10)",
-        "IDirectSound8::CreateSoundBuffer(0x180e8, 400)",
-        "IDirectSoundBuffer8::QueryInterface(buffer2, IID_IDirectSoundBuffer8)",
-        "IDirectSoundBuffer8::Release(buffer2)",
-        "IDirectSoundBuffer8::Lock(buffer2, 0, 400, 0x0)",
-        "mmioRead(400)",
-        "IDirectSoundBuffer8::Unlock(buffer2, 400, 0)",
     };
+}
+
+void Append(Calls &calls, const Calls &more) {
+    calls.insert(calls.end(), more.begin(), more.end());
+}
+
+// ---- Opening ----------------------------------------------------------------
+
+TEST_F(Channels, StaticOpenReadsTheWholeDataChunkIntoABufferOfItsSize) {
+    const std::string path = File(wave::Simple(wave::Pcm(2, 44100, 16), 400));
+
+    EXPECT_EQ(LoadSoundChannel(0, path.c_str()), S_OK);
+
+    Calls expected = OpenFileCalls(path);
+    Append(expected, {
+                         "IDirectSound8::CreateSoundBuffer(0x180e8, 400)",
+                         "IDirectSoundBuffer8::QueryInterface(buffer2, IID_IDirectSoundBuffer8)",
+                         "IDirectSoundBuffer8::Release(buffer2)",
+                         "IDirectSoundBuffer8::Lock(buffer2, 0, 400, 0x0)",
+                         "mmioRead(400)",
+                         "IDirectSoundBuffer8::Unlock(buffer2, 400, 0)",
+                     });
     EXPECT_EQ(fake::Calls(), expected);
 
     const SoundChannel &channel = SoundChannels[0];
@@ -184,27 +196,17 @@ TEST_F(Channels, StreamOpenHoldsTheLockForTheWholeOpen) {
 
     EXPECT_EQ(StreamSoundChannel(1, path.c_str()), S_OK);
 
-    const Calls expected = {
-        "EnterCriticalSection(SoundLock)",
-        "mmioOpenA(" + path + ", 0x10000)",
-        "mmioDescend(*, NULL, 0x0)",
-        "mmioSeek(12, 0)",
-        "mmioRead(8)",
-        "mmioSeek(36, 0)",
-        "mmioRead(8)",
-        "mmioSeek(12, 0)",
-        "mmioDescend(fmt , RIFF, 0x10)",
-        "mmioRead(18)",
-        "mmioSeek(12, 0)",
-        "mmioDescend(data, RIFF, 0x10)",
-        "IDirectSound8::CreateSoundBuffer(0x180e8, 4000)",
-        "IDirectSoundBuffer8::QueryInterface(buffer2, IID_IDirectSoundBuffer8)",
-        "IDirectSoundBuffer8::Release(buffer2)",
-        "IDirectSoundBuffer8::Lock(buffer2, 0, 4000, 0x0)",
-        "mmioRead(4000)",
-        "IDirectSoundBuffer8::Unlock(buffer2, 4000, 0)",
-        "LeaveCriticalSection(SoundLock)",
-    };
+    Calls expected = {"EnterCriticalSection(SoundLock)"};
+    Append(expected, OpenFileCalls(path));
+    Append(expected, {
+                         "IDirectSound8::CreateSoundBuffer(0x180e8, 4000)",
+                         "IDirectSoundBuffer8::QueryInterface(buffer2, IID_IDirectSoundBuffer8)",
+                         "IDirectSoundBuffer8::Release(buffer2)",
+                         "IDirectSoundBuffer8::Lock(buffer2, 0, 4000, 0x0)",
+                         "mmioRead(4000)",
+                         "IDirectSoundBuffer8::Unlock(buffer2, 4000, 0)",
+                         "LeaveCriticalSection(SoundLock)",
+                     });
     EXPECT_EQ(fake::Calls(), expected);
     const SoundChannel &channel = SoundChannels[1];
     EXPECT_EQ(channel.HalfBytes, kHalf);

@@ -6,6 +6,7 @@
 #include "graphics/renderstate.h"
 #include "real/boxes.h"
 #include "real/pixels.h"
+#include "shader/selftest_output.h"
 #include "shader/shader.h"
 
 #include <d3dx9.h>
@@ -224,14 +225,6 @@ TEST_F(RealShader, ShaderPairDrawsTheColourItsConstantsSay) {
     EXPECT_TRUE(pixels::AreaIs(image, Right(image), kClear, 0));
 }
 
-TEST_F(RealShader, ConstantSettersRefuseWhileTheGlobalShaderHasNoShader) {
-    const float value[4] = {1, 1, 1, 1};
-    EXPECT_EQ(SetVertexShaderConstant(0, value, 1), E_FAIL);
-    EXPECT_EQ(SetPixelShaderConstant(0, value, 1), E_FAIL);
-    EXPECT_EQ(ApplyVertexShader(), E_FAIL);
-    EXPECT_EQ(ApplyPixelShader(), E_FAIL);
-}
-
 TEST_F(RealShader, EffectFromTextDrawsWithAParameterSetByName) {
     if (!HasEffectCompiler()) {
         GTEST_SKIP() << "effects from source are not supported by this D3DX (Wine 8)";
@@ -277,48 +270,12 @@ TEST_F(RealShader, LostAndRestoreAroundARealResetLeaveAWorkingPair) {
 
 // ---- Self-test --------------------------------------------------------------
 
-std::vector<std::string> Lines(const std::string &text) {
-    std::vector<std::string> lines;
-    std::istringstream stream(text);
-    for (std::string line; std::getline(stream, line);) {
-        lines.push_back(line);
-    }
-    return lines;
-}
-
-// TestShader's output lines; `boxesShown` receives the boxes it showed.
-std::vector<std::string> RunTestShader(std::vector<std::string> *boxesShown) {
+// TestShader's output lines; `shown` receives the boxes it showed.
+std::vector<std::string> RunTestShader(std::vector<std::string> *shown) {
     boxes::Answerer answerer;
-    ::testing::internal::CaptureStdout();
-    TestShader();
-    const std::string output = ::testing::internal::GetCapturedStdout();
-    *boxesShown = answerer.Texts();
-    return Lines(output);
-}
-
-// The status line of step `step` (1 to 6) and whether its three reports say
-// effect, vertex shader and pixel shader were made ("100", "011", ...).
-struct StepOutput {
-    std::string status;
-    std::string made;
-};
-StepOutput Step(const std::vector<std::string> &lines, int step) {
-    StepOutput out;
-    const size_t first = static_cast<size_t>(step - 1) * 4;
-    if (lines.size() < first + 4) {
-        return out;
-    }
-    out.status = lines[first];
-    const char *labels[] = {"eft : ", "vsh : ", "psh : "};
-    for (int i = 0; i < 3; ++i) {
-        const std::string &report = lines[first + 1 + i];
-        if (report.compare(0, 6, labels[i]) != 0 || report.size() != 14) {
-            out.made += '?';
-        } else {
-            out.made += report.substr(6) == "00000000" ? '0' : '1';
-        }
-    }
-    return out;
+    const std::vector<std::string> lines = selftest_output::Run();
+    *shown = answerer.Texts();
+    return lines;
 }
 
 TEST_F(RealShader, SelfTestReportsEveryStepMadeWhatItShould) {
@@ -332,9 +289,8 @@ TEST_F(RealShader, SelfTestReportsEveryStepMadeWhatItShould) {
                               "AssembleFromFile : 0",     "AssembleFromCode : 0",
                               "CompileFromFile : 0",      "CompileFromCode : 0"};
     for (int step = 1; step <= 6; ++step) {
-        const StepOutput out = Step(lines, step);
-        EXPECT_EQ(out.status, statuses[step - 1]) << "step " << step;
-        EXPECT_EQ(out.made, step <= 2 ? "100" : "011") << "step " << step;
+        EXPECT_EQ(selftest_output::Status(lines, step), statuses[step - 1]);
+        EXPECT_EQ(selftest_output::Made(lines, step), step <= 2 ? "100" : "011") << step;
     }
     EXPECT_EQ(lines.back(), "Please check Test result.");
     EXPECT_EQ(shown, std::vector<std::string>());
@@ -365,21 +321,21 @@ TEST_F(RealShader, SelfTestWithoutTheVertexAssemblyFileCarriesTheFailureOn) {
     const std::string vsBox = "Shader::AssembleFromFile : D3DXAssembleShader VertexShader \n";
     EXPECT_EQ(std::count(shown.begin(), shown.end(), vsBox), 1) << ::testing::PrintToString(shown);
     if (HasEffectCompiler()) {
-        EXPECT_EQ(Step(lines, 1).status, "CreateEffectFromFile : 0");
-        EXPECT_EQ(Step(lines, 2).status, "CreateEffectFromFile : 0");
+        EXPECT_EQ(selftest_output::Status(lines, 1), "CreateEffectFromFile : 0");
+        EXPECT_EQ(selftest_output::Status(lines, 2), "CreateEffectFromFile : 0");
     }
-    const StepOutput step3 = Step(lines, 3);
-    EXPECT_EQ(step3.status.compare(0, 19, "AssembleFromFile : "), 0) << step3.status;
-    EXPECT_NE(step3.status, "AssembleFromFile : 0");
-    EXPECT_EQ(step3.made, "000");
+    const std::string step3 = selftest_output::Status(lines, 3);
+    EXPECT_EQ(step3.compare(0, 19, "AssembleFromFile : "), 0) << step3;
+    EXPECT_NE(step3, "AssembleFromFile : 0");
+    EXPECT_EQ(selftest_output::Made(lines, 3), "000");
     // Later steps succeed, yet their lines keep the failure bits.
     const char *names[] = {"AssembleFromCode : ", "CompileFromFile : ", "CompileFromCode : "};
     for (int step = 4; step <= 6; ++step) {
-        const StepOutput out = Step(lines, step);
-        EXPECT_EQ(out.status.compare(0, std::strlen(names[step - 4]), names[step - 4]), 0);
-        EXPECT_NE(out.status, std::string(names[step - 4]) + "0");
+        const std::string status = selftest_output::Status(lines, step);
+        EXPECT_EQ(status.compare(0, std::strlen(names[step - 4]), names[step - 4]), 0) << status;
+        EXPECT_NE(status, std::string(names[step - 4]) + "0");
         if (step == 4 || HasFullHlsl()) {
-            EXPECT_EQ(out.made, "011") << "step " << step;
+            EXPECT_EQ(selftest_output::Made(lines, step), "011") << "step " << step;
         }
     }
     EXPECT_EQ(lines.back(), "Please check Test result.");

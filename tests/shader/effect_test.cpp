@@ -133,6 +133,14 @@ TEST_F(ShaderTest, SelfTestBuildsEachWayWithTheEmbeddedTextsAndCarriesAFailureOn
     EXPECT_EQ(shader.lpEffect, nullptr) << "the global shader is not touched";
 }
 
+TEST_F(ShaderTest, SelfTestReportsAnObjectWhoseLow32BitsAreZeroAsMade) {
+    fake::PlaceEffectsOn4GiBBoundaries(true);
+    const std::vector<std::string> lines = selftest_output::Run();
+    fake::PlaceEffectsOn4GiBBoundaries(false);
+    EXPECT_EQ(selftest_output::Made(lines, 1), "100");
+    EXPECT_EQ(selftest_output::Made(lines, 2), "100");
+}
+
 TEST_F(ShaderTest, SelfTestWithoutDeviceReportsFailureAndNothingMade) {
     IDirect3DDevice9 *device = var.lpD3DDevice;
     var.lpD3DDevice = nullptr;

@@ -47,6 +47,7 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -58,7 +59,7 @@ namespace fake {
 // What the fake adapter answers; a test changes it before InitDirectX.
 struct AdapterSetup {
     D3DADAPTER_IDENTIFIER9
-        identifier;             // Driver "fake_d3d9.dll", Description "Fake Direct3D 9 Adapter"
+    identifier;                 // Driver "fake_d3d9.dll", Description "Fake Direct3D 9 Adapter"
     D3DDISPLAYMODE displayMode; // 1024 x 768, 60 Hz, D3DFMT_X8R8G8B8
     D3DCAPS9 caps;              // HAL, vs_3_0 and ps_3_0, the rest zero
     // false: CreateDevice refuses D3DMULTISAMPLE_4_SAMPLES with D3DERR_NOTAVAILABLE.
@@ -121,6 +122,12 @@ struct DeviceState {
     std::vector<Draw> draws;
     std::vector<D3DMATERIAL9> materials;       // every SetMaterial, in order
     std::vector<D3DPRESENT_PARAMETERS> resets; // every Reset, in order
+    // Shaders bound (the binding keeps no reference) and the float constant
+    // registers set, by register.
+    const void *vertexShader = nullptr;
+    const void *pixelShader = nullptr;
+    std::map<UINT, std::array<float, 4>> vertexConstants;
+    std::map<UINT, std::array<float, 4>> pixelConstants;
 };
 const DeviceState &Device();
 

@@ -6,61 +6,22 @@
 #include "graphics/graphics.h"
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
+#include "real/device.h"
 #include "real/pixels.h"
-
-#include <d3dx9.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace {
 
-// A margin that keeps the compared areas away from edges and corners.
-constexpr LONG kMargin = 16;
+using real::kMargin;
 
-class RealGraphics : public ::testing::Test {
+class RealGraphics : public real::DeviceTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
-        ASSERT_NE(GetDevice(), nullptr);
-        static bool printed = false;
-        if (!printed) {
-            printed = true;
-            const D3DADAPTER_IDENTIFIER9 &id = var.AdapterIdentifier;
-            std::printf("adapter: %s (%s), vendor 0x%04lx, device 0x%04lx\n",
-                        GetAdapterDescription(), GetAdapterDriver(), id.VendorId, id.DeviceId);
-            std::printf("profiles: %s %s; back buffer format %d, multisample type %d\n",
-                        D3DXGetVertexShaderProfile(GetDevice()),
-                        D3DXGetPixelShaderProfile(GetDevice()), var.d3dpp.BackBufferFormat,
-                        var.d3dpp.MultiSampleType);
-        }
-    }
-    void TearDown() override {
-        ExitFramework();
-        EXPECT_EQ(GetDevice(), nullptr);
-    }
-
-    static pixels::Image Read(IDirect3DSurface9 *surface) {
-        pixels::Image image;
-        EXPECT_TRUE(pixels::Read(GetDevice(), surface, &image));
-        return image;
-    }
-
     // One whole frame of flat colour, presented.
     static void FlatFrame(D3DCOLOR color) {
         ASSERT_EQ(ClearAndBeginScene(color, 0), 0);
         ASSERT_EQ(EndScene(), 0);
         ASSERT_EQ(Flip(0xFFFFFFFF), 0);
-    }
-
-    // Stage 0 passes the vertex colour through, whatever texture is bound.
-    static void DiffuseOnly() {
-        GetDevice()->SetTexture(0, nullptr);
-        GetDevice()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        GetDevice()->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     }
 };
 

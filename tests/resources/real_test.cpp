@@ -1,8 +1,9 @@
-// Meshes and the texture cache on Wine's Direct3D 9 and
+// Meshes, the texture cache and text on Wine's Direct3D 9 and
 // D3DX, judged by the pixels they leave.
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
 #include "real/device.h"
+#include "resources/font.h"
 #include "resources/mesh.h"
 #include "resources/texture.h"
 #include "util/crc32.h"
@@ -18,6 +19,18 @@ using RealResources = real::DeviceTest;
 constexpr D3DCOLOR kBlack = 0xFF000000;
 constexpr D3DCOLOR kBlue = 0xFF0000FF;
 constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
+
+// Every channel within `tolerance`; alpha is not compared.
+bool Near(D3DCOLOR actual, D3DCOLOR expected, int tolerance) {
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int a = static_cast<int>(actual >> shift & 0xFF);
+        const int e = static_cast<int>(expected >> shift & 0xFF);
+        if (a - e > tolerance || e - a > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
 
 // strips.x: three strips across clip space; the outer two textured with
 // mesh_green.bmp, the middle one red with a texture file that is missing.
@@ -141,6 +154,48 @@ TEST_F(RealResources, AFailedLoadLeavesNoEntry) {
     EXPECT_EQ(std::memcmp(var.TextureCache, empty, sizeof empty), 0);
     ASSERT_EQ(LoadTexture("colourkey.png"), S_OK);
     EXPECT_NE(var.TextureCache[0].lpTexture, nullptr);
+}
+
+// One frame of "HIH" in white on blue at (x, 20), read back.
+pixels::Image TextFrame(float x, int shadow) {
+    pixels::Image image;
+    EXPECT_EQ(ClearAndBeginScene(kBlue, 0), 0);
+    EXPECT_EQ(DrawString(0, x, 20, kWhite, shadow, "HIH"), S_OK);
+    EXPECT_EQ(EndScene(), 0);
+    EXPECT_TRUE(pixels::Read(GetDevice(), var.lpBackSurface, &image));
+    return image;
+}
+
+TEST_F(RealResources, TextShadowLiesTwoPixelsRightAndBelowInBlack) {
+    ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 48), S_OK);
+    const pixels::Image plain = TextFrame(10, 0);
+    const pixels::Image truncated = TextFrame(10.9f, 0);
+    const pixels::Image shadowed = TextFrame(10, 2);
+
+    EXPECT_TRUE(truncated.data == plain.data) << "x = 10.9 draws at column 10";
+    // The shadowed frame is the plain one with its background turned black
+    // wherever the text, moved two pixels right and down, covers it fully: a
+    // pixel that the plain text covers by c (red = 255 c over blue) then shows
+    // c white over black, grey 255 c. Where the moved text does not reach,
+    // nothing changes; its antialiased edges are not compared.
+    int shadow = 0, elsewhere = 0, wrong = 0;
+    for (UINT y = 2; y < plain.height; ++y) {
+        for (UINT x = 2; x < plain.width; ++x) {
+            const D3DCOLOR moved = plain.At(x - 2, y - 2);
+            const D3DCOLOR here = plain.At(x, y);
+            const D3DCOLOR seen = shadowed.At(x, y);
+            if (Near(moved, kWhite, 8)) {
+                ++shadow;
+                wrong += !Near(seen, (here >> 16 & 0xFF) * 0x010101, 12);
+            } else if (Near(moved, kBlue, 8)) {
+                ++elsewhere;
+                wrong += !Near(seen, here, 12);
+            }
+        }
+    }
+    EXPECT_GT(shadow, 200);
+    EXPECT_EQ(wrong, 0) << "of " << shadow + elsewhere << " pixels";
+    EXPECT_EQ(Flip(kWhite), 0);
 }
 
 } // namespace

@@ -1,10 +1,11 @@
-// Meshes, the texture cache and text on Wine's Direct3D 9 and
+// Meshes, the texture cache, text and the quad batch on Wine's Direct3D 9 and
 // D3DX, judged by the pixels they leave.
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
 #include "real/device.h"
 #include "resources/font.h"
 #include "resources/mesh.h"
+#include "resources/quad_batch.h"
 #include "resources/texture.h"
 #include "util/crc32.h"
 
@@ -19,6 +20,8 @@ using RealResources = real::DeviceTest;
 constexpr D3DCOLOR kBlack = 0xFF000000;
 constexpr D3DCOLOR kBlue = 0xFF0000FF;
 constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
+
+D3DCOLOR Rgb(D3DCOLOR color) { return color & 0x00FFFFFF; }
 
 // Every channel within `tolerance`; alpha is not compared.
 bool Near(D3DCOLOR actual, D3DCOLOR expected, int tolerance) {
@@ -195,6 +198,42 @@ TEST_F(RealResources, TextShadowLiesTwoPixelsRightAndBelowInBlack) {
     }
     EXPECT_GT(shadow, 200);
     EXPECT_EQ(wrong, 0) << "of " << shadow + elsewhere << " pixels";
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+// 100 x 100 quads of 2 x 1 pixels, 3 pixels apart, each in its own colour.
+D3DCOLOR QuadColor(int i, int j) {
+    return 0xFF000080 | static_cast<D3DCOLOR>(i * 2) << 16 | static_cast<D3DCOLOR>(j * 2) << 8;
+}
+
+TEST_F(RealResources, TenThousandBatchedQuadsCoverExactlyTheirPixels) {
+    ASSERT_EQ(ClearAndBeginScene(kBlack, 0), 0);
+    SetRenderStateFlags(0);
+    DiffuseOnly();
+    GetDevice()->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    for (int i = 0; i < 100; ++i) {
+        for (int j = 0; j < 100; ++j) {
+            const float x = 20.0f + 3 * i, y = 20.0f + 3 * j;
+            ASSERT_EQ(AddQuad(x, y, x + 2, y + 1, QuadColor(i, j)), S_OK);
+        }
+    }
+    ASSERT_EQ(quadBatch.size(), 60000u);
+    EXPECT_EQ(FlushQuads(), D3D_OK);
+    EXPECT_TRUE(quadBatch.empty());
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    int wrong = 0;
+    for (int y = 10; y < 330; ++y) {
+        for (int x = 10; x < 330; ++x) {
+            const int i = (x - 20) / 3, j = (y - 20) / 3;
+            const bool covered =
+                x >= 20 && y >= 20 && i < 100 && j < 100 && (x - 20) % 3 < 2 && (y - 20) % 3 == 0;
+            const D3DCOLOR expected = covered ? QuadColor(i, j) : kBlack;
+            wrong += Rgb(image.At(x, y)) != Rgb(expected);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
     EXPECT_EQ(Flip(kWhite), 0);
 }
 

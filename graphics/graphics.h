@@ -100,6 +100,17 @@ HRESULT SetFlipRenderTarget();
 HRESULT SetFlipDepthStencil();
 HRESULT SetBackBufferTarget();
 
+// ---- Blur -------------------------------------------------------------------
+
+// Inside the scene, after the frame has been drawn into the current flip
+// buffer: reduces the frame to half size in the effect target and adds it
+// back over the whole frame, enlarged with bilinear filtering and modulated
+// by `color` (its alpha scales the glow). Leaves the flip buffer as the
+// target, the effect texture on stage 0 and the preset word restored, whose
+// result it returns. E_FAIL without device or flip buffers. A failed texture
+// binding ends the program (message, then the quit message).
+HRESULT DrawEffectGaussianBlur(D3DCOLOR color);
+
 // ---- Release and device loss ----------------------------------------------
 
 // Releases the render targets of CreateResource; 0.

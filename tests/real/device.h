@@ -19,6 +19,15 @@ namespace real {
 // A margin that keeps the compared areas away from edges and corners.
 constexpr LONG kMargin = 16;
 
+// Stage 0 passes the vertex colour through, whatever texture is bound.
+inline void DiffuseOnly() {
+    GetDevice()->SetTexture(0, nullptr);
+    GetDevice()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
+    GetDevice()->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
+    GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
+    GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+}
+
 class DeviceTest : public ::testing::Test {
   protected:
     void SetUp() override { Start(800, 600); }
@@ -47,15 +56,6 @@ class DeviceTest : public ::testing::Test {
         pixels::Image image;
         EXPECT_TRUE(pixels::Read(GetDevice(), surface, &image));
         return image;
-    }
-
-    // Stage 0 passes the vertex colour through, whatever texture is bound.
-    static void DiffuseOnly() {
-        GetDevice()->SetTexture(0, nullptr);
-        GetDevice()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        GetDevice()->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     }
 };
 

@@ -14,6 +14,7 @@
 
 namespace {
 
+using real::DiffuseOnly;
 using real::kMargin;
 using RealResources = real::DeviceTest;
 

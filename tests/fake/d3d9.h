@@ -31,6 +31,8 @@
 // "depth1" from CreateDepthStencilSurface; "surface1" from CreateRenderTarget
 // and CreateOffscreenPlainSurface. Numbers count per kind from 1.
 //
+// The default caps report a MaxPrimitiveCount of 0xFFFFF.
+//
 // Scripts: fake::Fail and FailAlways with any method's log name
 // ("IDirect3DDevice9::CreateTexture") make it return that result; a creating
 // call then creates nothing. A scripted "Direct3DCreate9" returns NULL.
@@ -58,7 +60,7 @@ namespace fake {
 // What the fake adapter answers; a test changes it before InitDirectX.
 struct AdapterSetup {
     D3DADAPTER_IDENTIFIER9
-        identifier;             // Driver "fake_d3d9.dll", Description "Fake Direct3D 9 Adapter"
+    identifier;                 // Driver "fake_d3d9.dll", Description "Fake Direct3D 9 Adapter"
     D3DDISPLAYMODE displayMode; // 1024 x 768, 60 Hz, D3DFMT_X8R8G8B8
     D3DCAPS9 caps;              // HAL, vs_3_0 and ps_3_0, the rest zero
     // false: CreateDevice refuses D3DMULTISAMPLE_4_SAMPLES with D3DERR_NOTAVAILABLE.
@@ -123,6 +125,11 @@ struct DeviceState {
     std::vector<D3DPRESENT_PARAMETERS> resets; // every Reset, in order
 };
 const DeviceState &Device();
+
+// Default-pool textures and stand-alone surfaces alive. Reset refuses with
+// D3DERR_INVALIDCALL while there are any, or while a reference to the back
+// buffer or the automatic depth buffer is held (it unbinds everything first).
+int DefaultPoolAlive();
 
 // "NULL", the object's label, or "?" for an object that is not this fake's.
 std::string Label(const void *object);

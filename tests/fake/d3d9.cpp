@@ -993,11 +993,130 @@ class FakeDevice final : public IDirect3DDevice9, public Lifetime, public Tracke
     }
 
     // ---- Shaders and streams
-    FAKE_NOTIMPL(IDirect3DDevice9, CreateVertexShader, (const DWORD *, IDirect3DVertexShader9 **))
-    FAKE_OK(IDirect3DDevice9, SetVertexShader, (IDirect3DVertexShader9 *))
-    FAKE_NOTIMPL(IDirect3DDevice9, GetVertexShader, (IDirect3DVertexShader9 **))
-    FAKE_OK(IDirect3DDevice9, SetVertexShaderConstantF, (UINT, const float *, UINT))
-    FAKE_NOTIMPL(IDirect3DDevice9, GetVertexShaderConstantF, (UINT, float *, UINT))
+    // ---- Vertex and pixel shaders
+    // Log: "IDirect3DDevice9::CreateVertexShader(test.fx:basic_vs:vs_3_0)" (the
+    // fake D3DX's byte code is a text naming its source), SetVertexShader(vshader1),
+    // SetVertexShaderConstantF(4, 1) (first register, count); likewise for pixel
+    // shaders ("pshader1"); "IDirect3DVertexShader9::Release(vshader1)". A shader
+    // holds a reference to the device; binding one keeps no reference.
+    template <class Interface>
+    class FakeShader final : public Interface, public Lifetime, public Tracked {
+      public:
+        FakeShader(FakeDevice *device, const char *kind, const std::string &label)
+            : Lifetime(device), Tracked(static_cast<Interface *>(this), label, nullptr),
+              device_(device), kind_(kind) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return Ref(); }
+        ULONG STDMETHODCALLTYPE Release() override {
+            Record("%s::Release(%s)", kind_, Name());
+            return Unref();
+        }
+        HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9 **device) override {
+            device_->AddRef();
+            *device = device_;
+            return D3D_OK;
+        }
+        HRESULT STDMETHODCALLTYPE GetFunction(void *, UINT *) override { return E_NOTIMPL; }
+
+      private:
+        FakeDevice *device_;
+        const char *kind_;
+    };
+
+    template <class Interface>
+    HRESULT CreateShader(const char *name, const char *kind, const char *labelKind,
+                         const DWORD *function, Interface **shader) {
+        Record("IDirect3DDevice9::%s(%.64s)", name,
+               function != nullptr ? reinterpret_cast<const char *>(function) : "NULL");
+        HRESULT hr = Answer(std::string("IDirect3DDevice9::") + name, D3D_OK);
+        if (SUCCEEDED(hr) && function == nullptr) {
+            hr = D3DERR_INVALIDCALL;
+        }
+        *shader =
+            SUCCEEDED(hr) ? new FakeShader<Interface>(this, kind, NextLabel(labelKind)) : nullptr;
+        return hr;
+    }
+    static HRESULT SetConstants(const char *name, std::map<UINT, std::array<float, 4>> &registers,
+                                UINT first, const float *data, UINT count) {
+        Record("IDirect3DDevice9::%s(%u, %u)", name, first, count);
+        const HRESULT hr = Answer(std::string("IDirect3DDevice9::") + name, D3D_OK);
+        if (SUCCEEDED(hr) && data != nullptr) {
+            for (UINT i = 0; i < count; ++i) {
+                std::memcpy(registers[first + i].data(), data + 4 * i, sizeof(float) * 4);
+            }
+        }
+        return hr;
+    }
+    static HRESULT GetConstants(const std::map<UINT, std::array<float, 4>> &registers, UINT first,
+                                float *data, UINT count) {
+        for (UINT i = 0; i < count; ++i) {
+            auto found = registers.find(first + i);
+            const std::array<float, 4> value =
+                found != registers.end() ? found->second : std::array<float, 4>{};
+            std::memcpy(data + 4 * i, value.data(), sizeof value);
+        }
+        return D3D_OK;
+    }
+
+    HRESULT STDMETHODCALLTYPE CreateVertexShader(const DWORD *function,
+                                                 IDirect3DVertexShader9 **shader) override {
+        return CreateShader("CreateVertexShader", "IDirect3DVertexShader9", "vshader", function,
+                            shader);
+    }
+    HRESULT STDMETHODCALLTYPE CreatePixelShader(const DWORD *function,
+                                                IDirect3DPixelShader9 **shader) override {
+        return CreateShader("CreatePixelShader", "IDirect3DPixelShader9", "pshader", function,
+                            shader);
+    }
+    static HRESULT Bind(const char *name, const void *shader, const void *&bound) {
+        Record("IDirect3DDevice9::%s(%s)", name, Label(shader).c_str());
+        const HRESULT hr = Answer(std::string("IDirect3DDevice9::") + name, D3D_OK);
+        if (SUCCEEDED(hr)) {
+            bound = shader;
+        }
+        return hr;
+    }
+    HRESULT STDMETHODCALLTYPE SetVertexShader(IDirect3DVertexShader9 *shader) override {
+        return Bind("SetVertexShader", shader, State().vertexShader);
+    }
+    HRESULT STDMETHODCALLTYPE SetPixelShader(IDirect3DPixelShader9 *shader) override {
+        return Bind("SetPixelShader", shader, State().pixelShader);
+    }
+    // The shader bound, with a reference, or NULL once it is gone.
+    template <class Interface> static HRESULT GetBound(const void *bound, Interface **shader) {
+        *shader =
+            Find(bound) != nullptr ? static_cast<Interface *>(const_cast<void *>(bound)) : nullptr;
+        if (*shader != nullptr) {
+            (*shader)->AddRef();
+        }
+        return D3D_OK;
+    }
+    HRESULT STDMETHODCALLTYPE GetVertexShader(IDirect3DVertexShader9 **shader) override {
+        return GetBound(State().vertexShader, shader);
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelShader(IDirect3DPixelShader9 **shader) override {
+        return GetBound(State().pixelShader, shader);
+    }
+    HRESULT STDMETHODCALLTYPE SetVertexShaderConstantF(UINT first, const float *data,
+                                                       UINT count) override {
+        return SetConstants("SetVertexShaderConstantF", State().vertexConstants, first, data,
+                            count);
+    }
+    HRESULT STDMETHODCALLTYPE SetPixelShaderConstantF(UINT first, const float *data,
+                                                      UINT count) override {
+        return SetConstants("SetPixelShaderConstantF", State().pixelConstants, first, data, count);
+    }
+    HRESULT STDMETHODCALLTYPE GetVertexShaderConstantF(UINT first, float *data,
+                                                       UINT count) override {
+        return GetConstants(State().vertexConstants, first, data, count);
+    }
+    HRESULT STDMETHODCALLTYPE GetPixelShaderConstantF(UINT first, float *data,
+                                                      UINT count) override {
+        return GetConstants(State().pixelConstants, first, data, count);
+    }
     FAKE_OK(IDirect3DDevice9, SetVertexShaderConstantI, (UINT, const int *, UINT))
     FAKE_NOTIMPL(IDirect3DDevice9, GetVertexShaderConstantI, (UINT, int *, UINT))
     FAKE_OK(IDirect3DDevice9, SetVertexShaderConstantB, (UINT, const WINBOOL *, UINT))
@@ -1009,11 +1128,6 @@ class FakeDevice final : public IDirect3DDevice9, public Lifetime, public Tracke
     FAKE_NOTIMPL(IDirect3DDevice9, GetStreamSourceFreq, (UINT, UINT *))
     FAKE_OK(IDirect3DDevice9, SetIndices, (IDirect3DIndexBuffer9 *))
     FAKE_NOTIMPL(IDirect3DDevice9, GetIndices, (IDirect3DIndexBuffer9 **))
-    FAKE_NOTIMPL(IDirect3DDevice9, CreatePixelShader, (const DWORD *, IDirect3DPixelShader9 **))
-    FAKE_OK(IDirect3DDevice9, SetPixelShader, (IDirect3DPixelShader9 *))
-    FAKE_NOTIMPL(IDirect3DDevice9, GetPixelShader, (IDirect3DPixelShader9 **))
-    FAKE_OK(IDirect3DDevice9, SetPixelShaderConstantF, (UINT, const float *, UINT))
-    FAKE_NOTIMPL(IDirect3DDevice9, GetPixelShaderConstantF, (UINT, float *, UINT))
     FAKE_OK(IDirect3DDevice9, SetPixelShaderConstantI, (UINT, const int *, UINT))
     FAKE_NOTIMPL(IDirect3DDevice9, GetPixelShaderConstantI, (UINT, int *, UINT))
     FAKE_OK(IDirect3DDevice9, SetPixelShaderConstantB, (UINT, const WINBOOL *, UINT))

@@ -49,6 +49,7 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <array>
 #include <cstring>
 #include <map>
 #include <string>
@@ -123,6 +124,12 @@ struct DeviceState {
     std::vector<Draw> draws;
     std::vector<D3DMATERIAL9> materials;       // every SetMaterial, in order
     std::vector<D3DPRESENT_PARAMETERS> resets; // every Reset, in order
+    // Shaders bound (the binding keeps no reference) and the float constant
+    // registers set, by register.
+    const void *vertexShader = nullptr;
+    const void *pixelShader = nullptr;
+    std::map<UINT, std::array<float, 4>> vertexConstants;
+    std::map<UINT, std::array<float, 4>> pixelConstants;
 };
 const DeviceState &Device();
 

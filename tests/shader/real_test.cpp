@@ -1,0 +1,388 @@
+// Shaders on the real Direct3D 9 and D3DX of Wine (under Xvfb): every build
+// route, the pixels a shader pair and an effect draw, a real reset, and the
+// self-test's console output.
+#include "app/framework.h"
+#include "graphics/graphics.h"
+#include "graphics/renderstate.h"
+#include "real/boxes.h"
+#include "real/pixels.h"
+#include "shader/shader.h"
+
+#include <d3dx9.h>
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr LONG kMargin = 16;
+constexpr D3DCOLOR kClear = 0xFF000000;
+
+std::string ReadFile(const char *name) {
+    std::ifstream file(name, std::ios::binary);
+    std::ostringstream text;
+    text << file.rdbuf();
+    return text.str();
+}
+
+// Effects from source: Wine 8's D3DX cannot compile them.
+bool HasEffectCompiler() {
+    static const bool has = [] {
+        const char probe[] = "float4 c; float4 ps() : COLOR { return c; }"
+                             "technique t { pass p { PixelShader = compile ps_2_0 ps(); } }";
+        ID3DXEffect *effect = nullptr;
+        const HRESULT hr = D3DXCreateEffect(GetDevice(), probe, sizeof probe - 1, nullptr, nullptr,
+                                            0, nullptr, &effect, nullptr);
+        if (effect != nullptr) {
+            effect->Release();
+        }
+        return SUCCEEDED(hr);
+    }();
+    return has;
+}
+
+// The whole of HLSL: Wine 8's compiler knows no tex2D nor sin (and turns
+// some intrinsics it lacks into broken code while reporting success).
+bool HasFullHlsl() {
+    static const bool has = [] {
+        const char probe[] = "sampler s; float4 main(float2 t : TEXCOORD0) : COLOR"
+                             "{ return tex2D(s, t) * sin(t.x); }";
+        ID3DXBuffer *code = nullptr;
+        const HRESULT hr = D3DXCompileShader(probe, sizeof probe - 1, nullptr, nullptr, "main",
+                                             "ps_2_0", 0, &code, nullptr, nullptr);
+        if (code != nullptr) {
+            code->Release();
+        }
+        return SUCCEEDED(hr);
+    }();
+    return has;
+}
+
+struct Vertex {
+    float x, y, z;
+    D3DCOLOR diffuse;
+};
+
+class RealShader : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
+        static bool printed = false;
+        if (!printed) {
+            printed = true;
+            std::printf("adapter: %s; profiles %s %s; effects from source: %s; full HLSL: %s\n",
+                        GetAdapterDescription(), D3DXGetVertexShaderProfile(GetDevice()),
+                        D3DXGetPixelShaderProfile(GetDevice()), HasEffectCompiler() ? "yes" : "no",
+                        HasFullHlsl() ? "yes" : "no");
+        }
+    }
+    void TearDown() override {
+        ReleaseShader();
+        ExitFramework();
+    }
+
+    // Draws a quad over the whole target through whatever is bound, with
+    // depth test and culling off, and reads the back buffer.
+    static pixels::Image DrawQuad(IDirect3DBaseTexture9 *texture) {
+        IDirect3DDevice9 *device = GetDevice();
+        pixels::Image image;
+        EXPECT_EQ(ClearAndBeginScene(kClear, 0), 0);
+        device->SetRenderState(D3DRS_ZENABLE, D3DZB_FALSE);
+        device->SetRenderState(D3DRS_CULLMODE, D3DCULL_NONE);
+        device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        device->SetTexture(0, texture);
+        device->SetFVF(D3DFVF_XYZ | D3DFVF_DIFFUSE);
+        const Vertex quad[] = {{-1, -1, 0.5f, 0xFF000000},
+                               {-1, 1, 0.5f, 0xFF000000},
+                               {1, -1, 0.5f, 0xFF000000},
+                               {1, 1, 0.5f, 0xFF000000}};
+        EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, quad, sizeof(Vertex)), D3D_OK);
+        EXPECT_EQ(EndScene(), 0);
+        device->SetTexture(0, nullptr);
+        EXPECT_TRUE(pixels::Read(device, var.lpBackSurface, &image));
+        return image;
+    }
+
+    // The left half and the right half of the image.
+    static RECT Left(const pixels::Image &image) {
+        RECT area = pixels::Inner(image, kMargin);
+        area.right = static_cast<LONG>(image.width / 2) - kMargin;
+        return area;
+    }
+    static RECT Right(const pixels::Image &image) {
+        RECT area = pixels::Inner(image, kMargin);
+        area.left = static_cast<LONG>(image.width / 2) + kMargin;
+        return area;
+    }
+
+    // Draws with the assembled pair of "vs_test.vsh" and "ps_test.psh": the
+    // vertex constants squeeze the quad into the left half, the pixel
+    // constant c1 takes red from the texture, green from its luminance and
+    // blue half and half.
+    static pixels::Image DrawWithTestPair() {
+        IDirect3DTexture9 *texture = nullptr;
+        EXPECT_EQ(
+            D3DXCreateTexture(GetDevice(), 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
+            D3D_OK);
+        if (texture == nullptr) {
+            return {};
+        }
+        D3DLOCKED_RECT locked;
+        EXPECT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y) {
+            auto *row =
+                reinterpret_cast<D3DCOLOR *>(static_cast<char *>(locked.pBits) + y * locked.Pitch);
+            for (int x = 0; x < 4; ++x) {
+                row[x] = kTexel;
+            }
+        }
+        texture->UnlockRect(0);
+
+        // Rows of the transposed matrix x' = 0.5 x - 0.5.
+        const float squeeze[4][4] = {{0.5f, 0, 0, -0.5f}, {0, 1, 0, 0}, {0, 0, 1, 0}, {0, 0, 0, 1}};
+        const float blend[4] = {1.0f, 0.0f, 0.5f, 1.0f};
+        EXPECT_EQ(ApplyVertexShader(), D3D_OK);
+        EXPECT_EQ(ApplyPixelShader(), D3D_OK);
+        EXPECT_EQ(SetVertexShaderConstant(0, squeeze[0], 4), D3D_OK);
+        EXPECT_EQ(SetPixelShaderConstant(1, blend, 1), D3D_OK);
+        const pixels::Image image = DrawQuad(texture);
+        GetDevice()->SetVertexShader(nullptr);
+        GetDevice()->SetPixelShader(nullptr);
+        texture->Release();
+        return image;
+    }
+
+    static constexpr D3DCOLOR kTexel = 0xFFCC6633;
+    // Red 0.8, luminance 0.2989 * 0.8 + 0.5866 * 0.4 + 0.1145 * 0.2 = 0.497,
+    // blue (0.2 + 0.497) / 2 = 0.348.
+    static constexpr D3DCOLOR kBlended = 0xFFCC7F59;
+};
+
+// ---- Build routes -----------------------------------------------------------
+
+TEST_F(RealShader, AssemblyRoutesMakeBothDeviceShaders) {
+    const std::string vs = ReadFile("vs_test.vsh");
+    const std::string ps = ReadFile("ps_test.psh");
+    ASSERT_FALSE(vs.empty() || ps.empty());
+    boxes::Answerer answerer;
+
+    EXPECT_EQ(AssembleShaderFromFile("vs_test.vsh", "ps_test.psh"), S_OK);
+    EXPECT_NE(shader.lpVertexShader, nullptr);
+    EXPECT_NE(shader.lpPixelShader, nullptr);
+
+    ReleaseShader();
+    EXPECT_EQ(AssembleShaderFromCode(vs.c_str(), 0, ps.c_str(), ps.size() + 1), S_OK);
+    EXPECT_NE(shader.lpVertexShader, nullptr);
+    EXPECT_NE(shader.lpPixelShader, nullptr);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::string>());
+}
+
+TEST_F(RealShader, HlslRoutesMakeBothDeviceShaders) {
+    if (!HasFullHlsl()) {
+        GTEST_SKIP() << "this D3DX's HLSL compiler lacks tex2D and sin (Wine 8)";
+    }
+    const std::string hlsl = ReadFile("test.fx");
+    ASSERT_FALSE(hlsl.empty());
+    boxes::Answerer answerer;
+
+    EXPECT_EQ(CompileShaderFromFile("test.fx", "basic_vs", "basic_ps"), S_OK);
+    EXPECT_NE(shader.lpVertexShader, nullptr);
+    EXPECT_NE(shader.lpPixelShader, nullptr);
+
+    ReleaseShader();
+    EXPECT_EQ(CompileShaderFromCode(hlsl.c_str(), 0, "basic_vs", "basic_ps"), S_OK);
+    EXPECT_NE(shader.lpVertexShader, nullptr);
+    EXPECT_NE(shader.lpPixelShader, nullptr);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::string>());
+}
+
+TEST_F(RealShader, AFailedAssemblyShowsItsBoxAndLeavesNoShaders) {
+    boxes::Answerer answerer;
+    const char broken[] = "ps_1_1\nnot_an_instruction r0, v0\n";
+    EXPECT_NE(AssembleShaderFromCode("vs_1_1\nmov oPos, v0\n", 0, broken, 0), S_OK);
+    EXPECT_EQ(
+        answerer.Texts(),
+        std::vector<std::string>{"Shader::AssembleFromCode : D3DXAssembleShader PixelShader \n"});
+    EXPECT_EQ(shader.lpVertexShader, nullptr);
+    EXPECT_EQ(shader.lpPixelShader, nullptr);
+    EXPECT_EQ(shader.lpPixelShaderCode, nullptr);
+}
+
+// ---- Drawing ----------------------------------------------------------------
+
+TEST_F(RealShader, ShaderPairDrawsTheColourItsConstantsSay) {
+    ASSERT_EQ(AssembleShaderFromFile("vs_test.vsh", "ps_test.psh"), S_OK);
+    const pixels::Image image = DrawWithTestPair();
+    EXPECT_TRUE(pixels::AreaIs(image, Left(image), kBlended, 3));
+    EXPECT_TRUE(pixels::AreaIs(image, Right(image), kClear, 0));
+}
+
+TEST_F(RealShader, ConstantSettersRefuseWhileTheGlobalShaderHasNoShader) {
+    const float value[4] = {1, 1, 1, 1};
+    EXPECT_EQ(SetVertexShaderConstant(0, value, 1), E_FAIL);
+    EXPECT_EQ(SetPixelShaderConstant(0, value, 1), E_FAIL);
+    EXPECT_EQ(ApplyVertexShader(), E_FAIL);
+    EXPECT_EQ(ApplyPixelShader(), E_FAIL);
+}
+
+TEST_F(RealShader, EffectFromTextDrawsWithAParameterSetByName) {
+    if (!HasEffectCompiler()) {
+        GTEST_SKIP() << "effects from source are not supported by this D3DX (Wine 8)";
+    }
+    const std::string effect = ReadFile("etest.fx");
+    ASSERT_EQ(CreateEffectFromCode(effect.c_str(), 0), S_OK);
+
+    D3DXMATRIX scale, move, squeeze;
+    D3DXMatrixScaling(&scale, 0.5f, 1.0f, 1.0f);
+    D3DXMatrixTranslation(&move, -0.5f, 0.0f, 0.0f);
+    D3DXMatrixMultiply(&squeeze, &scale, &move);
+    const float colour[4] = {0.25f, 0.5f, 1.0f, 1.0f};
+    ASSERT_EQ(SetTechnique("test_effect"), S_OK);
+    ASSERT_EQ(SetEffectMatrix("mWorldViewProj", &squeeze), S_OK);
+    ASSERT_EQ(SetEffectValue("ColorDiffuse", colour, sizeof colour), S_OK);
+    UINT passes = 0;
+    ASSERT_EQ(BeginEffect(&passes), S_OK);
+    ASSERT_EQ(passes, 1u);
+    ASSERT_EQ(BeginPass(0), S_OK);
+    const pixels::Image image = DrawQuad(nullptr);
+    EXPECT_EQ(EndPass(), S_OK);
+    EXPECT_EQ(EndEffect(), S_OK);
+
+    EXPECT_TRUE(pixels::AreaIs(image, Left(image), 0xFF4080FF, 2));
+    EXPECT_TRUE(pixels::AreaIs(image, Right(image), kClear, 0));
+}
+
+// ---- Device reset -----------------------------------------------------------
+
+TEST_F(RealShader, LostAndRestoreAroundARealResetLeaveAWorkingPair) {
+    ASSERT_EQ(AssembleShaderFromFile("vs_test.vsh", "ps_test.psh"), S_OK);
+    ReleaseResource();
+    ASSERT_EQ(ShaderOnLost(), S_OK);
+    ASSERT_EQ(shader.lpVertexShader, nullptr);
+    ASSERT_EQ(GetDevice()->Reset(&var.d3dpp), D3D_OK);
+    ASSERT_EQ(CreateResource(), 0);
+    ASSERT_EQ(ShaderOnRestore(), S_OK);
+
+    const pixels::Image image = DrawWithTestPair();
+    EXPECT_TRUE(pixels::AreaIs(image, Left(image), kBlended, 3));
+    EXPECT_TRUE(pixels::AreaIs(image, Right(image), kClear, 0));
+}
+
+// ---- Self-test --------------------------------------------------------------
+
+std::vector<std::string> Lines(const std::string &text) {
+    std::vector<std::string> lines;
+    std::istringstream stream(text);
+    for (std::string line; std::getline(stream, line);) {
+        lines.push_back(line);
+    }
+    return lines;
+}
+
+// TestShader's output lines; `boxesShown` receives the boxes it showed.
+std::vector<std::string> RunTestShader(std::vector<std::string> *boxesShown) {
+    boxes::Answerer answerer;
+    ::testing::internal::CaptureStdout();
+    TestShader();
+    const std::string output = ::testing::internal::GetCapturedStdout();
+    *boxesShown = answerer.Texts();
+    return Lines(output);
+}
+
+// The status line of step `step` (1 to 6) and whether its three reports say
+// effect, vertex shader and pixel shader were made ("100", "011", ...).
+struct StepOutput {
+    std::string status;
+    std::string made;
+};
+StepOutput Step(const std::vector<std::string> &lines, int step) {
+    StepOutput out;
+    const size_t first = static_cast<size_t>(step - 1) * 4;
+    if (lines.size() < first + 4) {
+        return out;
+    }
+    out.status = lines[first];
+    const char *labels[] = {"eft : ", "vsh : ", "psh : "};
+    for (int i = 0; i < 3; ++i) {
+        const std::string &report = lines[first + 1 + i];
+        if (report.compare(0, 6, labels[i]) != 0 || report.size() != 14) {
+            out.made += '?';
+        } else {
+            out.made += report.substr(6) == "00000000" ? '0' : '1';
+        }
+    }
+    return out;
+}
+
+TEST_F(RealShader, SelfTestReportsEveryStepMadeWhatItShould) {
+    if (!HasEffectCompiler() || !HasFullHlsl()) {
+        GTEST_SKIP() << "needs effects from source and full HLSL, which Wine 8's D3DX lacks";
+    }
+    std::vector<std::string> shown;
+    const std::vector<std::string> lines = RunTestShader(&shown);
+    ASSERT_EQ(lines.size(), 25u) << ::testing::PrintToString(lines);
+    const char *statuses[] = {"CreateEffectFromFile : 0", "CreateEffectFromFile : 0",
+                              "AssembleFromFile : 0",     "AssembleFromCode : 0",
+                              "CompileFromFile : 0",      "CompileFromCode : 0"};
+    for (int step = 1; step <= 6; ++step) {
+        const StepOutput out = Step(lines, step);
+        EXPECT_EQ(out.status, statuses[step - 1]) << "step " << step;
+        EXPECT_EQ(out.made, step <= 2 ? "100" : "011") << "step " << step;
+    }
+    EXPECT_EQ(lines.back(), "Please check Test result.");
+    EXPECT_EQ(shown, std::vector<std::string>());
+    EXPECT_EQ(shader.lpEffect, nullptr) << "the global shader is not touched";
+}
+
+TEST_F(RealShader, SelfTestWithoutTheVertexAssemblyFileCarriesTheFailureOn) {
+    // The four files but "vs_test.vsh", in a folder of their own.
+    char temp[MAX_PATH], cwd[MAX_PATH];
+    ASSERT_NE(GetTempPathA(MAX_PATH, temp), 0u);
+    ASSERT_NE(GetCurrentDirectoryA(MAX_PATH, cwd), 0u);
+    const std::string dir =
+        std::string(temp) + "fw_selftest_" + std::to_string(GetCurrentProcessId());
+    ASSERT_TRUE(CreateDirectoryA(dir.c_str(), nullptr));
+    for (const char *name : {"etest.fx", "test.fx", "ps_test.psh"}) {
+        ASSERT_TRUE(CopyFileA(name, (dir + "\\" + name).c_str(), FALSE)) << name;
+    }
+    ASSERT_TRUE(SetCurrentDirectoryA(dir.c_str()));
+    std::vector<std::string> shown;
+    const std::vector<std::string> lines = RunTestShader(&shown);
+    SetCurrentDirectoryA(cwd);
+    for (const char *name : {"etest.fx", "test.fx", "ps_test.psh"}) {
+        DeleteFileA((dir + "\\" + name).c_str());
+    }
+    RemoveDirectoryA(dir.c_str());
+
+    ASSERT_EQ(lines.size(), 25u) << ::testing::PrintToString(lines);
+    const std::string vsBox = "Shader::AssembleFromFile : D3DXAssembleShader VertexShader \n";
+    EXPECT_EQ(std::count(shown.begin(), shown.end(), vsBox), 1) << ::testing::PrintToString(shown);
+    if (HasEffectCompiler()) {
+        EXPECT_EQ(Step(lines, 1).status, "CreateEffectFromFile : 0");
+        EXPECT_EQ(Step(lines, 2).status, "CreateEffectFromFile : 0");
+    }
+    const StepOutput step3 = Step(lines, 3);
+    EXPECT_EQ(step3.status.compare(0, 19, "AssembleFromFile : "), 0) << step3.status;
+    EXPECT_NE(step3.status, "AssembleFromFile : 0");
+    EXPECT_EQ(step3.made, "000");
+    // Later steps succeed, yet their lines keep the failure bits.
+    const char *names[] = {"AssembleFromCode : ", "CompileFromFile : ", "CompileFromCode : "};
+    for (int step = 4; step <= 6; ++step) {
+        const StepOutput out = Step(lines, step);
+        EXPECT_EQ(out.status.compare(0, std::strlen(names[step - 4]), names[step - 4]), 0);
+        EXPECT_NE(out.status, std::string(names[step - 4]) + "0");
+        if (step == 4 || HasFullHlsl()) {
+            EXPECT_EQ(out.made, "011") << "step " << step;
+        }
+    }
+    EXPECT_EQ(lines.back(), "Please check Test result.");
+}
+
+} // namespace

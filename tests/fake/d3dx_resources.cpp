@@ -58,6 +58,8 @@ template <class Interface> class Labelled : public Object<Interface> {
         Record("%s(%s)", name.c_str(), label_.c_str());
         return Answer(name, S_OK);
     }
+
+  public:
     const char *Label() const { return label_.c_str(); }
 
   private:
@@ -177,8 +179,10 @@ class FakeFont final : public Labelled<ID3DXFont> {
     FAKE_CALL(PreloadTextW, (const WCHAR *, INT))
     INT STDMETHODCALLTYPE DrawTextA(ID3DXSprite *sprite, const char *text, INT count, RECT *rect,
                                     DWORD format, D3DCOLOR color) override {
+        const auto *fakeSprite = dynamic_cast<const FakeSprite *>(sprite);
         Record("ID3DXFont::DrawTextA(%s, %s, %d, %ld, %ld, 0x%lx, 0x%08lx)", Label(),
-               fake::Label(sprite).c_str(), count, rect->left, rect->top, format, color);
+               fakeSprite != nullptr ? fakeSprite->Label() : "NULL", count, rect->left, rect->top,
+               format, color);
         Texts().push_back(text);
         return 16;
     }

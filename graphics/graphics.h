@@ -21,8 +21,12 @@
 // shown with ShowMessage(text, "Error") and its HRESULT returned.
 #pragma once
 
+#include "resources/mesh.h"
+#include "resources/texture.h"
+
 #include <windows.h>
 #include <d3d9.h>
+#include <d3dx9core.h>
 
 struct DirectXVar {
     IDirect3D9 *lpD3D;
@@ -42,6 +46,10 @@ struct DirectXVar {
     IDirect3DTexture9 *lpEffectTexture; // target of the blur pass
     IDirect3DSurface9 *lpEffectSurface; // level 0 of lpEffectTexture
     D3DCOLOR dwAfterimageColor;         // 0 after start-up: no afterimage
+    ID3DXFont *lpFont[32];              // font slots (resources/font.h); NULL is free
+    ID3DXSprite *lpFontSprite;          // shared by every font
+    MeshSlot MeshSlot[256];             // resources/mesh.h
+    TextureEntry TextureCache[256];     // resources/texture.h
 };
 
 extern DirectXVar var;
@@ -92,12 +100,25 @@ HRESULT SetFlipRenderTarget();
 HRESULT SetFlipDepthStencil();
 HRESULT SetBackBufferTarget();
 
+// ---- Blur -------------------------------------------------------------------
+
+// Inside the scene, after the frame has been drawn into the current flip
+// buffer: reduces the frame to half size in the effect target and adds it
+// back over the whole frame, enlarged with bilinear filtering and modulated
+// by `color` (its alpha scales the glow). Leaves the flip buffer as the
+// target, the effect texture on stage 0 and the preset word restored, whose
+// result it returns. E_FAIL without device or flip buffers. A failed texture
+// binding ends the program (message, then the quit message).
+HRESULT DrawEffectGaussianBlur(D3DCOLOR color);
+
 // ---- Release and device loss ----------------------------------------------
 
 // Releases the render targets of CreateResource; 0.
 HRESULT ReleaseResource();
-// Releases every graphics object in `var`, the device and then the Direct3D
-// object last; 0. Leaves d3dpp, AdapterIdentifier and DisplayMode as they are.
+// Releases every graphics object in `var`: the mesh slots, the font sprite
+// and the fonts, the cached textures, the render targets, then the device
+// and the Direct3D object last; 0. Leaves d3dpp, AdapterIdentifier and
+// DisplayMode as they are.
 HRESULT ReleaseDirectX();
 // Takes a failed Present's result (bRetried FALSE from Flip): 0 once the
 // device has been reset, otherwise a failing HRESULT.

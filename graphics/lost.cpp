@@ -25,6 +25,18 @@ HRESULT ReleaseResource() {
 }
 
 HRESULT ReleaseDirectX() {
+    for (MeshSlot &slot : var.MeshSlot) {
+        EmptyMeshSlot(&slot);
+    }
+    ReleaseInterface(var.lpFontSprite);
+    for (ID3DXFont *&font : var.lpFont) {
+        ReleaseInterface(font);
+    }
+    // Every cached texture goes, whatever its count.
+    for (TextureEntry &entry : var.TextureCache) {
+        ReleaseInterface(entry.lpTexture);
+    }
+    ZeroMemory(var.TextureCache, sizeof var.TextureCache);
     ReleaseResource();
     ReleaseInterface(var.lpD3DDevice);
     ReleaseInterface(var.lpD3D);

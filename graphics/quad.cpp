@@ -13,19 +13,24 @@ ScreenVertex Corner(float x, float y, D3DCOLOR color, float u, float v) {
 
 } // namespace
 
+void RectVertices(ScreenVertex vertices[6], float x1, float y1, float x2, float y2, D3DCOLOR color,
+                  float tu1, float tv1, float tu2, float tv2) {
+    vertices[0] = Corner(x1, y1, color, tu1, tv1);
+    vertices[1] = Corner(x2, y1, color, tu2, tv1);
+    vertices[2] = Corner(x1, y2, color, tu1, tv2);
+    vertices[3] = Corner(x2, y1, color, tu2, tv1);
+    vertices[4] = Corner(x2, y2, color, tu2, tv2);
+    vertices[5] = Corner(x1, y2, color, tu1, tv2);
+}
+
 HRESULT DrawTextureRect(float x1, float y1, float x2, float y2, D3DCOLOR color, float tu1,
                         float tv1, float tu2, float tv2) {
     IDirect3DDevice9 *device = var.lpD3DDevice;
     if (device == nullptr) {
         return E_FAIL;
     }
-    // Two clockwise triangles: top left, top right, bottom left; then top
-    // right, bottom right, bottom left.
-    const ScreenVertex vertices[6] = {
-        Corner(x1, y1, color, tu1, tv1), Corner(x2, y1, color, tu2, tv1),
-        Corner(x1, y2, color, tu1, tv2), Corner(x2, y1, color, tu2, tv1),
-        Corner(x2, y2, color, tu2, tv2), Corner(x1, y2, color, tu1, tv2),
-    };
+    ScreenVertex vertices[6];
+    RectVertices(vertices, x1, y1, x2, y2, color, tu1, tv1, tu2, tv2);
     device->SetFVF(SCREEN_VERTEX_FVF);
     return device->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, vertices, sizeof(ScreenVertex));
 }

@@ -19,9 +19,15 @@ static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex is drawn with a stride o
 
 constexpr DWORD SCREEN_VERTEX_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1; // 0x144
 
-// Corner (x1, y1) takes texture coordinate (tu1, tv1) and (x2, y2) takes
-// (tu2, tv2). Every corner is shifted by -0.5 pixel, so that a rectangle of a
+// The six vertices of a rectangle, two clockwise triangles of a triangle
+// list: top left, top right, bottom left; top right, bottom right, bottom
+// left. Every corner is shifted by -0.5 pixel, so that a rectangle of a
 // texture's size maps it one texel to one pixel.
+void RectVertices(ScreenVertex vertices[6], float x1, float y1, float x2, float y2, D3DCOLOR color,
+                  float tu1, float tv1, float tu2, float tv2);
+
+// Corner (x1, y1) takes texture coordinate (tu1, tv1) and (x2, y2) takes
+// (tu2, tv2).
 HRESULT DrawTextureRect(float x1, float y1, float x2, float y2, D3DCOLOR color, float tu1,
                         float tv1, float tu2, float tv2);
 // The same with the whole texture, (0, 0)-(1, 1).

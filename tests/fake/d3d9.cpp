@@ -28,6 +28,7 @@ AdapterSetup DefaultAdapter() {
     setup.caps.MaxActiveLights = 8;
     setup.caps.MaxSimultaneousTextures = 8;
     setup.caps.NumSimultaneousRTs = 4;
+    setup.caps.MaxPrimitiveCount = 0xFFFFF;
     setup.fourSamples = true;
     setup.hardwareVertexProcessing = true;
     setup.textureMultiSample = D3DMULTISAMPLE_NONE;
@@ -49,6 +50,25 @@ DeviceState &State() {
     static DeviceState state;
     return state;
 }
+
+// ---- Device reset ------------------------------------------------------------
+// Reset, as Direct3D 9 does it, refuses while a default-pool resource is
+// alive (textures and stand-alone surfaces) or the application still holds a
+// reference to the back buffer or the automatic depth buffer.
+
+int &DefaultPoolCount() {
+    static int count = 0;
+    return count;
+}
+
+class DefaultPoolObject {
+  public:
+    explicit DefaultPoolObject(bool counted) : counted_(counted) { DefaultPoolCount() += counted_; }
+    ~DefaultPoolObject() { DefaultPoolCount() -= counted_; }
+
+  private:
+    bool counted_;
+};
 
 std::map<std::string, int> &LabelCounts() {
     static std::map<std::string, int> counts;
@@ -204,24 +224,34 @@ UINT VertexCount(D3DPRIMITIVETYPE type, UINT primitives) {
 
 // A surface either shares the count of its texture or device (`share`) or,
 // standing alone, has its own and holds a reference to its device.
-class FakeSurface final : public IDirect3DSurface9, public Lifetime, public Tracked {
+class FakeSurface final : public IDirect3DSurface9,
+                          public Lifetime,
+                          public Tracked,
+                          private DefaultPoolObject {
   public:
     FakeSurface(FakeDevice *device, Lifetime *standaloneParent, Lifetime *share, Lifetime *binding,
                 const D3DSURFACE_DESC &desc, const std::string &label)
         : Lifetime(standaloneParent),
           Tracked(static_cast<IDirect3DSurface9 *>(this), label, share == nullptr ? this : binding),
-          device_(device), share_(share), desc_(desc) {}
+          DefaultPoolObject(share == nullptr && desc.Pool == D3DPOOL_DEFAULT), device_(device),
+          share_(share), desc_(desc) {}
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override {
         Record("IDirect3DSurface9::QueryInterface(%s)", Name());
         *object = nullptr;
         return E_NOINTERFACE;
     }
-    ULONG STDMETHODCALLTYPE AddRef() override { return Owner()->Ref(); }
+    ULONG STDMETHODCALLTYPE AddRef() override {
+        ++held_;
+        return Owner()->Ref();
+    }
     ULONG STDMETHODCALLTYPE Release() override {
         Record("IDirect3DSurface9::Release(%s)", Name());
+        --held_;
         return Owner()->Unref();
     }
+    // References taken through this surface and not yet given back.
+    int Held() const { return held_; }
     HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9 **device) override;
     FAKE_OK(IDirect3DSurface9, SetPrivateData, (REFGUID, const void *, DWORD, DWORD))
     FAKE_NOTIMPL(IDirect3DSurface9, GetPrivateData, (REFGUID, void *, DWORD *))
@@ -252,15 +282,19 @@ class FakeSurface final : public IDirect3DSurface9, public Lifetime, public Trac
     FakeDevice *device_;
     Lifetime *share_;
     D3DSURFACE_DESC desc_;
+    int held_ = 0;
 };
 
-class FakeTexture final : public IDirect3DTexture9, public Lifetime, public Tracked {
+class FakeTexture final : public IDirect3DTexture9,
+                          public Lifetime,
+                          public Tracked,
+                          private DefaultPoolObject {
   public:
     FakeTexture(FakeDevice *device, Lifetime *deviceLifetime, UINT width, UINT height, UINT levels,
                 DWORD usage, D3DFORMAT format, D3DPOOL pool)
         : Lifetime(deviceLifetime),
           Tracked(static_cast<IDirect3DTexture9 *>(this), NextLabel("texture"), this),
-          device_(device) {
+          DefaultPoolObject(pool == D3DPOOL_DEFAULT), device_(device) {
         if (levels == 0) {
             for (UINT size = width > height ? width : height; size > 0; size /= 2) {
                 ++levels;
@@ -525,10 +559,30 @@ class FakeDevice final : public IDirect3DDevice9, public Lifetime, public Tracke
                  (D3DPRESENT_PARAMETERS *, IDirect3DSwapChain9 **))
     FAKE_NOTIMPL(IDirect3DDevice9, GetSwapChain, (UINT, IDirect3DSwapChain9 **))
     FAKE_VALUE(IDirect3DDevice9, UINT, GetNumberOfSwapChains, (), 1)
+    // Unbinds everything and points the device at its own buffers again,
+    // then refuses while default-pool objects are alive (see above).
     HRESULT STDMETHODCALLTYPE Reset(D3DPRESENT_PARAMETERS *params) override {
         Record("IDirect3DDevice9::Reset");
         State().resets.push_back(*params);
-        return Answer("IDirect3DDevice9::Reset", D3D_OK);
+        const HRESULT hr = Answer("IDirect3DDevice9::Reset", D3D_OK);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        for (auto &binding : textureBindings_) {
+            Rebind(binding.second, nullptr);
+        }
+        State().textures.clear();
+        for (DWORD i = 0; i < 4; ++i) {
+            targets_[i] = i == 0 ? backBuffer_ : nullptr;
+            Rebind(targetBindings_[i], targets_[i]);
+        }
+        depth_ = autoDepth_;
+        Rebind(depthBinding_, depth_);
+        State().renderTarget = targets_[0];
+        State().depthStencil = depth_;
+        const bool buffersHeld =
+            backBuffer_->Held() > 0 || (autoDepth_ != nullptr && autoDepth_->Held() > 0);
+        return DefaultPoolCount() > 0 || buffersHeld ? D3DERR_INVALIDCALL : D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE Present(const RECT *source, const RECT *destination, HWND window,
                                       const RGNDATA *dirty) override {
@@ -1197,6 +1251,8 @@ void ResetDirect3D() {
 const std::vector<CreateDeviceCall> &CreateDeviceCalls() { return DeviceCalls(); }
 
 const DeviceState &Device() { return State(); }
+
+int DefaultPoolAlive() { return DefaultPoolCount(); }
 
 std::string Label(const void *object) {
     if (object == nullptr) {

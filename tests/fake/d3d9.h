@@ -31,6 +31,8 @@
 // "depth1" from CreateDepthStencilSurface; "surface1" from CreateRenderTarget
 // and CreateOffscreenPlainSurface. Numbers count per kind from 1.
 //
+// The default caps report a MaxPrimitiveCount of 0xFFFFF.
+//
 // Scripts: fake::Fail and FailAlways with any method's log name
 // ("IDirect3DDevice9::CreateTexture") make it return that result; a creating
 // call then creates nothing. A scripted "Direct3DCreate9" returns NULL.
@@ -130,6 +132,11 @@ struct DeviceState {
     std::map<UINT, std::array<float, 4>> pixelConstants;
 };
 const DeviceState &Device();
+
+// Default-pool textures and stand-alone surfaces alive. Reset refuses with
+// D3DERR_INVALIDCALL while there are any, or while a reference to the back
+// buffer or the automatic depth buffer is held (it unbinds everything first).
+int DefaultPoolAlive();
 
 // "NULL", the object's label, or "?" for an object that is not this fake's.
 std::string Label(const void *object);

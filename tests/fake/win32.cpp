@@ -194,6 +194,12 @@ BOOL WINAPI FakeScreenToClient(HWND, LPPOINT point) {
     return TRUE;
 }
 
+BOOL WINAPI FakeSystemParametersInfoA(UINT action, UINT param, PVOID data, UINT winIni) {
+    Record("SystemParametersInfoA(0x%x, %u, %s, %u)", action, param, data ? "data" : "NULL",
+           winIni);
+    return TRUE;
+}
+
 } // namespace
 
 std::vector<std::string> Messages() {
@@ -257,3 +263,4 @@ FAKE_IMPORT(timeBeginPeriod)
 FAKE_IMPORT(timeEndPeriod)
 FAKE_IMPORT(GetCursorPos)
 FAKE_IMPORT(ScreenToClient)
+FAKE_IMPORT(SystemParametersInfoA)

@@ -14,7 +14,8 @@
 // "timeEndPeriod(1)", "Sleep(ms)", "PostQuitMessage(0)", "PeekMessageA",
 // "TranslateMessage(0x...)", "DispatchMessageA(0x...)",
 // "DefWindowProcA(0x..., 0x..., 0x...)", "PostThreadMessageA(0x12)",
-// "GetCursorPos", "ScreenToClient".
+// "GetCursorPos", "ScreenToClient", "SystemParametersInfoA(0x4b, 1, NULL, 0)" (action,
+// parameter, data or NULL, profile flags; nothing is changed).
 //
 // Scripts (fake::Fail): "RegisterClassExA" and "CreateWindowExA" fail with
 // any result; "Sleep" scripted returns at once without sleeping.

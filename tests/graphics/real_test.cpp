@@ -6,61 +6,23 @@
 #include "graphics/graphics.h"
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
+#include "real/device.h"
 #include "real/pixels.h"
-
-#include <d3dx9.h>
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-
 namespace {
 
-// A margin that keeps the compared areas away from edges and corners.
-constexpr LONG kMargin = 16;
+using real::DiffuseOnly;
+using real::kMargin;
 
-class RealGraphics : public ::testing::Test {
+class RealGraphics : public real::DeviceTest {
   protected:
-    void SetUp() override {
-        ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
-        ASSERT_NE(GetDevice(), nullptr);
-        static bool printed = false;
-        if (!printed) {
-            printed = true;
-            const D3DADAPTER_IDENTIFIER9 &id = var.AdapterIdentifier;
-            std::printf("adapter: %s (%s), vendor 0x%04lx, device 0x%04lx\n",
-                        GetAdapterDescription(), GetAdapterDriver(), id.VendorId, id.DeviceId);
-            std::printf("profiles: %s %s; back buffer format %d, multisample type %d\n",
-                        D3DXGetVertexShaderProfile(GetDevice()),
-                        D3DXGetPixelShaderProfile(GetDevice()), var.d3dpp.BackBufferFormat,
-                        var.d3dpp.MultiSampleType);
-        }
-    }
-    void TearDown() override {
-        ExitFramework();
-        EXPECT_EQ(GetDevice(), nullptr);
-    }
-
-    static pixels::Image Read(IDirect3DSurface9 *surface) {
-        pixels::Image image;
-        EXPECT_TRUE(pixels::Read(GetDevice(), surface, &image));
-        return image;
-    }
-
     // One whole frame of flat colour, presented.
     static void FlatFrame(D3DCOLOR color) {
         ASSERT_EQ(ClearAndBeginScene(color, 0), 0);
         ASSERT_EQ(EndScene(), 0);
         ASSERT_EQ(Flip(0xFFFFFFFF), 0);
-    }
-
-    // Stage 0 passes the vertex colour through, whatever texture is bound.
-    static void DiffuseOnly() {
-        GetDevice()->SetTexture(0, nullptr);
-        GetDevice()->SetTextureStageState(0, D3DTSS_COLOROP, D3DTOP_SELECTARG1);
-        GetDevice()->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
-        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
-        GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
     }
 };
 
@@ -212,6 +174,82 @@ TEST_F(RealGraphics, PresetWordReachesTheDevice) {
     ASSERT_EQ(GetDevice()->GetLight(0, &light), D3D_OK);
     EXPECT_EQ(light.Type, D3DLIGHT_DIRECTIONAL);
     EXPECT_FLOAT_EQ(light.Direction.z, 1.0f);
+}
+
+// ---- Blur -------------------------------------------------------------------
+
+// Flip mode, the current flip buffer holding a white 100 x 100 square at
+// (350, 250) on black, the scene still open.
+void SquareInFlipBuffer() {
+    EnableFlip();
+    ASSERT_EQ(ClearAndBeginScene(0xFF000000, 0), 0);
+    SetRenderStateFlags(0);
+    DiffuseOnly();
+    GetDevice()->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    ASSERT_EQ(DrawRect(350, 250, 450, 350, 0xFFFFFFFF), 0);
+}
+
+// The square after DrawEffectGaussianBlur(color), which must leave the flip
+// buffer as the target and the preset word as it was.
+pixels::Image BlurredSquare(D3DCOLOR color) {
+    SquareInFlipBuffer();
+    SetRenderStateFlags(0x211);
+    EXPECT_EQ(DrawEffectGaussianBlur(color), 0);
+    EXPECT_EQ(GetRenderStateFlags(), 0x211u);
+    IDirect3DSurface9 *target = nullptr;
+    EXPECT_EQ(GetDevice()->GetRenderTarget(0, &target), D3D_OK);
+    EXPECT_EQ(target, GetFlipSurface()) << "the flip buffer stays the target";
+    if (target != nullptr) {
+        target->Release();
+    }
+    EXPECT_EQ(EndScene(), 0);
+    pixels::Image image;
+    EXPECT_TRUE(pixels::Read(GetDevice(), GetFlipSurface(), &image));
+    return image;
+}
+
+// The glow: the half-size copy, enlarged bilinearly, spills one pixel past
+// each edge of the square at a quarter of its brightness.
+TEST_F(RealGraphics, BlurGivesABrightSquareAGlow) {
+    const pixels::Image image = BlurredSquare(0xFFFFFFFF);
+    EXPECT_TRUE(pixels::AreaIs(image, {352, 252, 448, 348}, 0xFFFFFFFF, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {349, 260, 350, 340}, 0xFF404040, 0x18)) << "left";
+    EXPECT_TRUE(pixels::AreaIs(image, {450, 260, 451, 340}, 0xFF404040, 0x18)) << "right";
+    EXPECT_TRUE(pixels::AreaIs(image, {360, 249, 440, 250}, 0xFF404040, 0x18)) << "top";
+    EXPECT_TRUE(pixels::AreaIs(image, {360, 350, 440, 351}, 0xFF404040, 0x18)) << "bottom";
+    EXPECT_TRUE(pixels::AreaIs(image, {kMargin, kMargin, 340, 584}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {460, kMargin, 784, 584}, 0xFF000000, 0));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+TEST_F(RealGraphics, BlurWithAlphaZeroAddsNothing) {
+    const pixels::Image image = BlurredSquare(0x00FFFFFF);
+    EXPECT_TRUE(pixels::AreaIs(image, {350, 250, 450, 350}, 0xFFFFFFFF, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {349, 250, 350, 350}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {450, 250, 451, 350}, 0xFF000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {350, 350, 450, 351}, 0xFF000000, 0));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+class RealOddWidth : public real::DeviceTest {
+  protected:
+    void SetUp() override { Start(801, 600); }
+};
+
+// The reduced copy of an all-white frame is 400 x 300 in the effect target,
+// whose rest stays cleared.
+TEST_F(RealOddWidth, BlurReducesAWidthOf801To400) {
+    EnableFlip();
+    ASSERT_EQ(ClearAndBeginScene(0xFFFFFFFF, 0), 0);
+    EXPECT_EQ(DrawEffectGaussianBlur(0x00FFFFFF), 0);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpEffectSurface);
+    ASSERT_EQ(image.width, 801u);
+    EXPECT_TRUE(pixels::AreaIs(image, {0, 0, 400, 300}, 0xFFFFFFFF, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {400, 0, 801, 600}, 0x00000000, 0));
+    EXPECT_TRUE(pixels::AreaIs(image, {0, 300, 400, 600}, 0x00000000, 0));
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
 }
 
 } // namespace

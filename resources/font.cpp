@@ -1,0 +1,126 @@
+#include "resources/font.h"
+
+#include "app/window.h"
+#include "graphics/graphics.h"
+
+#include <d3dx9core.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+
+namespace {
+
+// The face name and its NUL fill D3DXFONT_DESCA's 32 characters.
+constexpr size_t kMaxFaceLength = LF_FACESIZE - 1;
+constexpr size_t kFormatBufferSize = 4096;
+
+bool ValidIndex(int index) { return index >= 0 && index < FONT_SLOT_COUNT; }
+
+ID3DXFont *FontAt(int index) { return ValidIndex(index) ? var.lpFont[index] : nullptr; }
+
+HRESULT FailCreation(const char *message, int index) {
+    ShowMessage(message, "Error");
+    ReleaseFontData(index);
+    return E_FAIL;
+}
+
+// The slot's font, if any, then the shared sprite, if any, are told of the
+// device; E_FAIL as soon as one of them fails.
+HRESULT TellFontAndSprite(int index, HRESULT (STDMETHODCALLTYPE ID3DXFont::*fontCall)(),
+                          HRESULT (STDMETHODCALLTYPE ID3DXSprite::*spriteCall)()) {
+    if (!ValidIndex(index)) {
+        return E_FAIL;
+    }
+    ID3DXFont *font = var.lpFont[index];
+    if (font != nullptr && FAILED((font->*fontCall)())) {
+        return E_FAIL;
+    }
+    ID3DXSprite *sprite = var.lpFontSprite;
+    if (sprite != nullptr && FAILED((sprite->*spriteCall)())) {
+        return E_FAIL;
+    }
+    return S_OK;
+}
+
+} // namespace
+
+HRESULT CreateFontData(int index, const char *face, int height) {
+    // Not written to the user profile: it holds for this session only.
+    SystemParametersInfoA(SPI_SETFONTSMOOTHING, TRUE, nullptr, 0);
+    if (std::strlen(face) > kMaxFaceLength) {
+        ShowMessage("CreateFontData : Invalid Font Face\n", "Error");
+        return E_FAIL;
+    }
+    IDirect3DDevice9 *device = GetDevice();
+    if (device == nullptr || !ValidIndex(index) || var.lpFont[index] != nullptr) {
+        return E_FAIL;
+    }
+    if (var.lpFontSprite == nullptr && FAILED(D3DXCreateSprite(device, &var.lpFontSprite))) {
+        return FailCreation("CreateFontData : D3DXCreateSprite(var.lpFontSprite)\n", index);
+    }
+    D3DXFONT_DESCA desc = {};
+    desc.Height = height;
+    desc.Width = 0;
+    desc.Weight = FW_NORMAL;
+    desc.MipLevels = 1;
+    desc.Italic = FALSE;
+    desc.CharSet = DEFAULT_CHARSET;
+    desc.OutputPrecision = OUT_OUTLINE_PRECIS;
+    desc.Quality = PROOF_QUALITY;
+    desc.PitchAndFamily = DEFAULT_PITCH | FF_DONTCARE;
+    wsprintfA(desc.FaceName, "%s", face);
+    if (FAILED(D3DXCreateFontIndirectA(device, &desc, &var.lpFont[index]))) {
+        return FailCreation("CreateFontData : D3DXCreateFontIndirect Failed\n", index);
+    }
+    return S_OK;
+}
+
+void ReleaseFontData(int index) {
+    if (FontAt(index) != nullptr) {
+        var.lpFont[index]->Release();
+        var.lpFont[index] = nullptr;
+    }
+}
+
+HRESULT OnLostFont(int index) {
+    return TellFontAndSprite(index, &ID3DXFont::OnLostDevice, &ID3DXSprite::OnLostDevice);
+}
+
+HRESULT OnRestoreFont(int index) {
+    return TellFontAndSprite(index, &ID3DXFont::OnResetDevice, &ID3DXSprite::OnResetDevice);
+}
+
+HRESULT DrawString(int index, float x, float y, D3DCOLOR color, int shadow, const char *text) {
+    ID3DXFont *font = FontAt(index);
+    ID3DXSprite *sprite = var.lpFontSprite;
+    if (font == nullptr || sprite == nullptr) {
+        return E_FAIL;
+    }
+    // With DT_NOCLIP only the rectangle's top-left corner matters.
+    RECT rect = {static_cast<LONG>(x) + shadow, static_cast<LONG>(y) + shadow, 0, 0};
+    sprite->Begin(D3DXSPRITE_ALPHABLEND);
+    if (shadow != 0) {
+        font->DrawTextA(sprite, text, -1, &rect, DT_NOCLIP, color & 0xFF000000);
+        rect.left -= shadow;
+        rect.top -= shadow;
+    }
+    font->DrawTextA(sprite, text, -1, &rect, DT_NOCLIP, color);
+    sprite->End();
+    return S_OK;
+}
+
+HRESULT DrawFormatString(int index, float x, float y, D3DCOLOR color, int shadow,
+                         const char *format, ...) {
+    if (FontAt(index) == nullptr) {
+        return E_FAIL;
+    }
+    char text[kFormatBufferSize];
+    va_list args;
+    va_start(args, format);
+    std::vsnprintf(text, sizeof text, format, args);
+    va_end(args);
+    // Longer output is cut at 4095 characters, whatever the formatter does.
+    text[sizeof text - 1] = '\0';
+    return DrawString(index, x, y, color, shadow, text);
+}

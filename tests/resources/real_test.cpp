@@ -1,0 +1,241 @@
+// Meshes, the texture cache, text and the quad batch on Wine's Direct3D 9 and
+// D3DX, judged by the pixels they leave.
+#include "graphics/quad.h"
+#include "graphics/renderstate.h"
+#include "real/device.h"
+#include "resources/font.h"
+#include "resources/mesh.h"
+#include "resources/quad_batch.h"
+#include "resources/texture.h"
+#include "util/crc32.h"
+
+#include <cstring>
+#include <string>
+
+namespace {
+
+using real::DiffuseOnly;
+using real::kMargin;
+using RealResources = real::DeviceTest;
+
+constexpr D3DCOLOR kBlack = 0xFF000000;
+constexpr D3DCOLOR kBlue = 0xFF0000FF;
+constexpr D3DCOLOR kWhite = 0xFFFFFFFF;
+
+D3DCOLOR Rgb(D3DCOLOR color) { return color & 0x00FFFFFF; }
+
+// Every channel within `tolerance`; alpha is not compared.
+bool Near(D3DCOLOR actual, D3DCOLOR expected, int tolerance) {
+    for (int shift = 0; shift <= 16; shift += 8) {
+        const int a = static_cast<int>(actual >> shift & 0xFF);
+        const int e = static_cast<int>(expected >> shift & 0xFF);
+        if (a - e > tolerance || e - a > tolerance) {
+            return false;
+        }
+    }
+    return true;
+}
+
+// strips.x: three strips across clip space; the outer two textured with
+// mesh_green.bmp, the middle one red with a texture file that is missing.
+TEST_F(RealResources, MeshSubsetsDrawWithTheirMaterialsAndTextures) {
+    ASSERT_EQ(LoadMesh(0, "strips.x"), 0);
+    const MeshSlot &slot = var.MeshSlot[0];
+    ASSERT_EQ(slot.dwNumMaterials, 3u);
+    EXPECT_NE(slot.lpTexture[0], nullptr);
+    EXPECT_EQ(slot.lpTexture[1], nullptr);
+    EXPECT_NE(slot.lpTexture[2], nullptr);
+    EXPECT_NE(slot.lpTexture[0], slot.lpTexture[2]) << "each subset loads its own texture";
+    const D3DCOLORVALUE ambient = slot.lpMaterial[1].Ambient;
+    EXPECT_EQ(ambient.r, 1.0f) << "the X file's black ambient became the red diffuse";
+    EXPECT_EQ(ambient.g, 0.0f);
+    EXPECT_EQ(ambient.b, 0.0f);
+
+    ASSERT_EQ(ClearAndBeginScene(kBlack, 0), 0);
+    SetRenderStateFlags(0);
+    // Lit by white ambient light alone, a subset shows its material's ambient
+    // colour times its texture.
+    GetDevice()->SetRenderState(D3DRS_LIGHTING, TRUE);
+    GetDevice()->SetRenderState(D3DRS_AMBIENT, kWhite);
+    EXPECT_EQ(DrawMesh(0), D3D_OK);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    EXPECT_TRUE(pixels::AreaIs(image, {kMargin, kMargin, 266 - kMargin, 584}, 0xFF00FF00, 2));
+    EXPECT_TRUE(pixels::AreaIs(image, {266 + kMargin, kMargin, 533 - kMargin, 584}, 0xFFFF0000, 2));
+    EXPECT_TRUE(pixels::AreaIs(image, {533 + kMargin, kMargin, 784, 584}, 0xFF00FF00, 2));
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+// colourkey.*: 16 x 8, columns 0-3 opaque black, 4-7 (1, 1, 1), 8-15 white.
+class ColourKey : public RealResources, public ::testing::WithParamInterface<const char *> {};
+
+TEST_P(ColourKey, OpaqueBlackLoadsAsTransparentBlack) {
+    ASSERT_EQ(LoadTexture(GetParam()), S_OK);
+    IDirect3DTexture9 *texture = var.TextureCache[0].lpTexture;
+    ASSERT_NE(texture, nullptr);
+    D3DSURFACE_DESC desc;
+    ASSERT_EQ(texture->GetLevelDesc(0, &desc), D3D_OK);
+    EXPECT_EQ(desc.Width, 16u);
+    EXPECT_EQ(desc.Height, 8u);
+    EXPECT_EQ(desc.Format, D3DFMT_A8R8G8B8);
+    EXPECT_EQ(desc.Pool, D3DPOOL_MANAGED);
+    D3DLOCKED_RECT locked;
+    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, D3DLOCK_READONLY), D3D_OK);
+    const auto *row = reinterpret_cast<const D3DCOLOR *>(static_cast<const char *>(locked.pBits) +
+                                                         3 * locked.Pitch);
+    EXPECT_EQ(row[1], 0x00000000u);
+    EXPECT_EQ(row[5], 0xFF010101u) << "only exactly black is keyed";
+    EXPECT_EQ(row[12], 0xFFFFFFFFu);
+    texture->UnlockRect(0);
+}
+
+INSTANTIATE_TEST_SUITE_P(, ColourKey, ::testing::Values("colourkey.bmp", "colourkey.png"));
+
+TEST_F(RealResources, ACachedTextureDrawsWithItsKeyedPixelsTransparent) {
+    ASSERT_EQ(LoadTexture("colourkey.bmp"), S_OK);
+    ASSERT_EQ(ClearAndBeginScene(kBlue, 0), 0);
+    SetRenderStateFlags(RSF_BLEND | RSF_MODULATE | RSF_POINT);
+    EXPECT_EQ(SetTexture("colourkey.bmp"), D3D_OK);
+    DrawRect(0, 0, 160, 80, kWhite);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    EXPECT_TRUE(pixels::AreaIs(image, {2, 2, 38, 78}, kBlue, 1));
+    EXPECT_TRUE(pixels::AreaIs(image, {42, 2, 78, 78}, 0xFF010101, 1));
+    EXPECT_TRUE(pixels::AreaIs(image, {82, 2, 158, 78}, kWhite, 1));
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+TEST_F(RealResources, ANameLoadedTwiceIsOneTextureCountedTwice) {
+    ASSERT_EQ(LoadTexture("colourkey.png"), S_OK);
+    IDirect3DTexture9 *const texture = var.TextureCache[0].lpTexture;
+    ASSERT_EQ(LoadTexture("colourkey.png"), S_OK);
+    EXPECT_EQ(var.TextureCache[0].lpTexture, texture);
+    EXPECT_EQ(var.TextureCache[0].nRefCount, 2);
+    EXPECT_EQ(var.TextureCache[1].lpTexture, nullptr);
+
+    ReleaseTexture("colourkey.png");
+    EXPECT_EQ(var.TextureCache[0].lpTexture, texture);
+    ReleaseTexture("colourkey.png");
+    EXPECT_EQ(var.TextureCache[0].lpTexture, nullptr);
+    EXPECT_EQ(var.TextureCache[0].dwCrc, 0u);
+}
+
+// The first eight letters of "colourkey.bmp" in upper or lower case after
+// the bits of `variant`: 256 names of one file (file names ignore case) that
+// the cache keys apart.
+std::string CaseVariant(unsigned variant) {
+    std::string name = "colourkey.bmp";
+    for (int i = 0; i < 8; ++i) {
+        if (variant & (1u << i)) {
+            name[i] = static_cast<char>(name[i] - 'a' + 'A');
+        }
+    }
+    return name;
+}
+
+TEST_F(RealResources, TheCacheHolds256NamesAndReusesTheLowestFreedEntry) {
+    for (unsigned variant = 0; variant < 256; ++variant) {
+        ASSERT_EQ(LoadTexture(CaseVariant(variant).c_str()), S_OK) << CaseVariant(variant);
+    }
+    for (const TextureEntry &entry : var.TextureCache) {
+        ASSERT_NE(entry.lpTexture, nullptr);
+        EXPECT_EQ(entry.nRefCount, 1);
+    }
+    EXPECT_EQ(LoadTexture("./colourkey.bmp"), E_FAIL) << "the table is full";
+
+    ReleaseTexture(CaseVariant(200).c_str());
+    ReleaseTexture(CaseVariant(17).c_str());
+    ASSERT_EQ(LoadTexture("./colourkey.bmp"), S_OK);
+    EXPECT_EQ(var.TextureCache[17].dwCrc, Crc32("./colourkey.bmp", 15));
+    EXPECT_EQ(var.TextureCache[200].lpTexture, nullptr);
+}
+
+TEST_F(RealResources, AFailedLoadLeavesNoEntry) {
+    EXPECT_EQ(LoadTexture("missing.png"), E_FAIL);
+    static const TextureEntry empty[TEXTURE_CACHE_SIZE] = {};
+    EXPECT_EQ(std::memcmp(var.TextureCache, empty, sizeof empty), 0);
+    ASSERT_EQ(LoadTexture("colourkey.png"), S_OK);
+    EXPECT_NE(var.TextureCache[0].lpTexture, nullptr);
+}
+
+// One frame of "HIH" in white on blue at (x, 20), read back.
+pixels::Image TextFrame(float x, int shadow) {
+    pixels::Image image;
+    EXPECT_EQ(ClearAndBeginScene(kBlue, 0), 0);
+    EXPECT_EQ(DrawString(0, x, 20, kWhite, shadow, "HIH"), S_OK);
+    EXPECT_EQ(EndScene(), 0);
+    EXPECT_TRUE(pixels::Read(GetDevice(), var.lpBackSurface, &image));
+    return image;
+}
+
+TEST_F(RealResources, TextShadowLiesTwoPixelsRightAndBelowInBlack) {
+    ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 48), S_OK);
+    const pixels::Image plain = TextFrame(10, 0);
+    const pixels::Image truncated = TextFrame(10.9f, 0);
+    const pixels::Image shadowed = TextFrame(10, 2);
+
+    EXPECT_TRUE(truncated.data == plain.data) << "x = 10.9 draws at column 10";
+    // The shadowed frame is the plain one with its background turned black
+    // wherever the text, moved two pixels right and down, covers it fully: a
+    // pixel that the plain text covers by c (red = 255 c over blue) then shows
+    // c white over black, grey 255 c. Where the moved text does not reach,
+    // nothing changes; its antialiased edges are not compared.
+    int shadow = 0, elsewhere = 0, wrong = 0;
+    for (UINT y = 2; y < plain.height; ++y) {
+        for (UINT x = 2; x < plain.width; ++x) {
+            const D3DCOLOR moved = plain.At(x - 2, y - 2);
+            const D3DCOLOR here = plain.At(x, y);
+            const D3DCOLOR seen = shadowed.At(x, y);
+            if (Near(moved, kWhite, 8)) {
+                ++shadow;
+                wrong += !Near(seen, (here >> 16 & 0xFF) * 0x010101, 12);
+            } else if (Near(moved, kBlue, 8)) {
+                ++elsewhere;
+                wrong += !Near(seen, here, 12);
+            }
+        }
+    }
+    EXPECT_GT(shadow, 200);
+    EXPECT_EQ(wrong, 0) << "of " << shadow + elsewhere << " pixels";
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+// 100 x 100 quads of 2 x 1 pixels, 3 pixels apart, each in its own colour.
+D3DCOLOR QuadColor(int i, int j) {
+    return 0xFF000080 | static_cast<D3DCOLOR>(i * 2) << 16 | static_cast<D3DCOLOR>(j * 2) << 8;
+}
+
+TEST_F(RealResources, TenThousandBatchedQuadsCoverExactlyTheirPixels) {
+    ASSERT_EQ(ClearAndBeginScene(kBlack, 0), 0);
+    SetRenderStateFlags(0);
+    DiffuseOnly();
+    GetDevice()->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    for (int i = 0; i < 100; ++i) {
+        for (int j = 0; j < 100; ++j) {
+            const float x = 20.0f + 3 * i, y = 20.0f + 3 * j;
+            ASSERT_EQ(AddQuad(x, y, x + 2, y + 1, QuadColor(i, j)), S_OK);
+        }
+    }
+    ASSERT_EQ(quadBatch.size(), 60000u);
+    EXPECT_EQ(FlushQuads(), D3D_OK);
+    EXPECT_TRUE(quadBatch.empty());
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    int wrong = 0;
+    for (int y = 10; y < 330; ++y) {
+        for (int x = 10; x < 330; ++x) {
+            const int i = (x - 20) / 3, j = (y - 20) / 3;
+            const bool covered =
+                x >= 20 && y >= 20 && i < 100 && j < 100 && (x - 20) % 3 < 2 && (y - 20) % 3 == 0;
+            const D3DCOLOR expected = covered ? QuadColor(i, j) : kBlack;
+            wrong += Rgb(image.At(x, y)) != Rgb(expected);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+} // namespace

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
 #include <cstring>
 #include <string>
 
@@ -139,6 +140,123 @@ TEST_F(ShaderCompiler, IntrinsicsDrawTheirValues) {
     }
     device_->SetTexture(0, nullptr);
     texture->Release();
+}
+
+// Two techniques; the second adds an initialised colour in a second pass.
+// The vertex shader maps the unit square onto the screen through the matrix.
+const char kEffect[] = R"(
+float4x4 mWorldViewProj;
+float4 Color;
+float4 Added = {0.25, 0.5, 0.25, 0};
+float Scale = 0.5;
+struct vs_out { float4 pos : POSITION; };
+vs_out vs(float4 pos : POSITION) { vs_out o; o.pos = mul(pos, mWorldViewProj); return o; }
+float4 ps_color() : COLOR0 { return Color; }
+float4 ps_added() : COLOR0 { return Added * Scale * 2; }
+technique first {
+    pass p0 {
+        VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps_color();
+        CullMode = None; ZEnable = false; AlphaBlendEnable = false;
+    }
+}
+technique second {
+    pass p0 {
+        VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps_color();
+        CullMode = None; ZEnable = false; AlphaBlendEnable = false;
+    }
+    pass p1 {
+        VertexShader = compile vs_3_0 vs(); PixelShader = compile ps_3_0 ps_added();
+        AlphaBlendEnable = true; SrcBlend = One; DestBlend = One;
+    }
+}
+)";
+
+TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
+    ID3DXEffect *effect = nullptr;
+    ID3DXBuffer *errors = nullptr;
+    const DWORD start = GetTickCount();
+    const HRESULT hr = D3DXCreateEffect(device_, kEffect, sizeof kEffect - 1, nullptr, nullptr, 0,
+                                        nullptr, &effect, &errors);
+    std::printf("effect with 2 techniques, 3 passes created in %lu ms\n", GetTickCount() - start);
+    ASSERT_EQ(hr, D3D_OK) << (errors != nullptr ? static_cast<char *>(errors->GetBufferPointer())
+                                                : "");
+    if (errors != nullptr) {
+        errors->Release();
+    }
+    // Row vectors: scale by 2, then move by -1.
+    const D3DXMATRIX toScreen(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, -1, -1, 0, 1);
+    EXPECT_EQ(effect->SetMatrix("mWorldViewProj", &toScreen), D3D_OK);
+    const D3DXVECTOR4 color(0.5f, 0.25f, 0, 1);
+    EXPECT_EQ(effect->SetVector("Color", &color), D3D_OK);
+    const D3DXVECTOR3 square[] = {{0, 0, 0.5f}, {1, 0, 0.5f}, {0, 1, 0.5f}, {1, 1, 0.5f}};
+    const struct {
+        const char *technique;
+        UINT passes;
+        D3DCOLOR expected;
+    } cases[] = {{"first", 1, 0x804000}, {"second", 2, 0xBFBF40}};
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.technique);
+        ASSERT_EQ(effect->SetTechnique(test.technique), D3D_OK);
+        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+        ASSERT_EQ(device_->BeginScene(), D3D_OK);
+        UINT passes = 0;
+        EXPECT_EQ(effect->Begin(&passes, 0), D3D_OK);
+        EXPECT_EQ(passes, test.passes);
+        for (UINT pass = 0; pass < passes; ++pass) {
+            EXPECT_EQ(effect->BeginPass(pass), D3D_OK);
+            device_->SetFVF(D3DFVF_XYZ);
+            EXPECT_EQ(device_->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof square[0]),
+                      D3D_OK);
+            effect->EndPass();
+        }
+        effect->End();
+        device_->EndScene();
+        EXPECT_TRUE(ScreenIs(test.expected));
+    }
+    effect->Release();
+}
+
+TEST_F(ShaderCompiler, BrokenSourceFailsWithAMessageAndNoObject) {
+    const std::string valid = "float4 ps() : COLOR0 { return 1; }\n";
+    const struct {
+        const char *what;
+        std::string source;
+        const char *message;
+    } cases[] = {
+        {"HLSL", "float4 ps() : COLOR0 { return missing; }", "missing"},
+        {"effect HLSL",
+         "float4 ps() : COLOR0 { return missing; }\n"
+         "technique t { pass p { PixelShader = compile ps_2_0 ps(); } }",
+         "missing"},
+        {"effect state", valid + "technique t { pass p { Fog = 1; } }", "'Fog' is not supported"},
+        {"effect value", valid + "technique t { pass p { CullMode = Sideways; } }", "Sideways"},
+        {"effect texture", valid + "sampler s = sampler_state { Texture = <nothing>; };",
+         "'nothing' is not a texture parameter"},
+        {"effect initialiser", "float4 c = {1, 2};\n" + valid, "needs 4 values"},
+    };
+    for (const auto &test : cases) {
+        SCOPED_TRACE(test.what);
+        ID3DXBuffer *errors = nullptr;
+        HRESULT hr;
+        if (std::strcmp(test.what, "HLSL") == 0) {
+            ID3DXBuffer *code = nullptr;
+            hr = D3DXCompileShader(test.source.c_str(), static_cast<UINT>(test.source.size()),
+                                   nullptr, nullptr, "ps", "ps_2_0", 0, &code, &errors, nullptr);
+            EXPECT_EQ(code, nullptr);
+        } else {
+            ID3DXEffect *effect = nullptr;
+            hr = D3DXCreateEffect(device_, test.source.c_str(),
+                                  static_cast<UINT>(test.source.size()), nullptr, nullptr, 0,
+                                  nullptr, &effect, &errors);
+            EXPECT_EQ(effect, nullptr);
+        }
+        EXPECT_TRUE(FAILED(hr));
+        ASSERT_NE(errors, nullptr);
+        EXPECT_NE(std::strstr(static_cast<const char *>(errors->GetBufferPointer()), test.message),
+                  nullptr)
+            << static_cast<const char *>(errors->GetBufferPointer());
+        errors->Release();
+    }
 }
 
 } // namespace

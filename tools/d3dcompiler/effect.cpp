@@ -619,28 +619,25 @@ class Parser {
     // Constant numbers: literals, true and false, lists in braces and type
     // constructors of them.
     void ParseNumbers(std::vector<double> *values) {
-        const Token &token = Peek();
-        if (Accept("{")) {
-            while (!Accept("}")) {
-                ParseNumbers(values);
-                if (!Accept(",") && Peek().text != "}") {
-                    throw Failure(Peek().line, "',' or '}' expected, not '" + Peek().text + "'");
-                }
-            }
-            return;
-        }
         Type type;
-        if (token.kind == 'i' && Peek(1).text == "(" && ParseType(&type)) {
+        if (Accept("{")) {
+            ParseList("}", values);
+        } else if (Peek().kind == 'i' && Peek(1).text == "(" && ParseType(&type)) {
             Expect("(");
-            while (!Accept(")")) {
-                ParseNumbers(values);
-                if (!Accept(",") && Peek().text != ")") {
-                    throw Failure(Peek().line, "',' or ')' expected, not '" + Peek().text + "'");
-                }
-            }
-            return;
+            ParseList(")", values);
+        } else {
+            values->push_back(Number());
         }
-        values->push_back(Number());
+    }
+    // Comma-separated numbers up to `close`.
+    void ParseList(const char *close, std::vector<double> *values) {
+        while (!Accept(close)) {
+            ParseNumbers(values);
+            if (!Accept(",") && Peek().text != close) {
+                throw Failure(Peek().line, std::string("',' or '") + close + "' expected, not '" +
+                                               Peek().text + "'");
+            }
+        }
     }
     double Number() {
         const bool negative = Accept("-");
@@ -674,29 +671,27 @@ class Parser {
         }
     }
 
+    // A technique's or pass's name and annotations, up to its opening brace.
+    void ParseHeader(std::string *name, std::vector<Variable> *annotations) {
+        if (Peek().kind == 'i') {
+            *name = Next().text;
+        }
+        if (Peek().text == "<") {
+            ParseAnnotations(annotations);
+        }
+        Expect("{");
+    }
+
     void ParseTechnique() {
         Next();
         Technique technique;
-        if (Peek().kind == 'i') {
-            technique.name = Next().text;
-        }
-        if (Peek().text == "<") {
-            ParseAnnotations(&technique.annotations);
-        }
-        Expect("{");
+        ParseHeader(&technique.name, &technique.annotations);
         while (!Accept("}")) {
-            if (Peek().text != "pass") {
+            if (!Accept("pass")) {
                 throw Failure(Peek().line, "'pass' expected, not '" + Peek().text + "'");
             }
-            Next();
             Pass pass;
-            if (Peek().kind == 'i') {
-                pass.name = Next().text;
-            }
-            if (Peek().text == "<") {
-                ParseAnnotations(&pass.annotations);
-            }
-            Expect("{");
+            ParseHeader(&pass.name, &pass.annotations);
             while (!Accept("}")) {
                 pass.states.push_back(ParseState(false));
             }
@@ -958,7 +953,6 @@ Output CompileEffect(const std::string &source) {
         parser.Parse();
         // Every texture a state names must be a parameter: D3DX would fail
         // to find it only after it has taken the binary apart.
-        std::map<std::string, std::string> shaders;
         std::vector<const State *> states;
         for (const Variable &parameter : parser.parameters_) {
             for (const State &state : parameter.sampler) {
@@ -972,6 +966,7 @@ Output CompileEffect(const std::string &source) {
                 }
             }
         }
+        std::vector<Target> targets;
         for (const State *state : states) {
             if (!state->referenced.empty()) {
                 bool found = false;
@@ -986,8 +981,7 @@ Output CompileEffect(const std::string &source) {
                                   "'" + state->referenced + "' is not a texture parameter");
                 }
             }
-            const std::string key = state->profile + " " + state->entry;
-            if (!state->isShader || state->profile.empty() || shaders.count(key) != 0) {
+            if (!state->isShader || state->profile.empty()) {
                 continue;
             }
             const bool vertex = state->operation == kVertexShaderState;
@@ -995,13 +989,25 @@ Output CompileEffect(const std::string &source) {
                 throw Failure(state->line, "profile " + state->profile + " does not fit " +
                                                (vertex ? "VertexShader" : "PixelShader"));
             }
-            const Output shader = RunVkd3d(parser.hlsl_, state->entry, state->profile);
-            output.messages += shader.messages;
-            if (FAILED(shader.hr)) {
-                output.hr = shader.hr;
-                return output;
+            bool known = false;
+            for (const Target &target : targets) {
+                known = known || (target.entry == state->entry && target.profile == state->profile);
             }
-            shaders[key] = shader.code;
+            if (!known) {
+                targets.push_back({state->entry, state->profile});
+            }
+        }
+        const std::vector<Output> compiled = RunVkd3d(parser.hlsl_, targets);
+        std::map<std::string, std::string> shaders;
+        for (size_t i = 0; i < targets.size(); ++i) {
+            output.messages += compiled[i].messages;
+            if (FAILED(compiled[i].hr)) {
+                output.hr = compiled[i].hr;
+            }
+            shaders[targets[i].profile + " " + targets[i].entry] = compiled[i].code;
+        }
+        if (FAILED(output.hr)) {
+            return output;
         }
         Writer writer;
         writer.Write(parser, shaders);

@@ -157,12 +157,12 @@ HRESULT Compile(const void *data, SIZE_T size, const D3D_SHADER_MACRO *defines,
     if (!ExpandIncludes(include, text, nullptr, 0, &source, &output.messages)) {
         output.hr = E_FAIL;
     } else if (std::strcmp(target, "fx_2_0") == 0) {
-        output = RunVkd3d(source, "main", "E");
+        output = RunVkd3d(source, {{"main", "E"}})[0];
         if (SUCCEEDED(output.hr)) {
             output = CompileEffect(output.code);
         }
     } else {
-        output = RunVkd3d(source, entry != nullptr ? entry : "main", target);
+        output = RunVkd3d(source, {{entry != nullptr ? entry : "main", target}})[0];
     }
     if (SUCCEEDED(output.hr)) {
         *code = NewBlob(output.code.data(), output.code.size());

@@ -14,6 +14,7 @@
 #include <d3dcommon.h>
 
 #include <string>
+#include <vector>
 
 namespace standin {
 
@@ -28,9 +29,16 @@ struct Output {
     std::string messages;
 };
 
-// Runs vkd3d-compiler on `source`: `profile` "E" preprocesses only,
-// anything else compiles `entry` for that vertex or pixel profile.
-Output RunVkd3d(const std::string &source, const std::string &entry, const std::string &profile);
+// What vkd3d-compiler makes of a source: the profile "E" preprocesses it,
+// any other compiles `entry` for that vertex or pixel profile.
+struct Target {
+    std::string entry;
+    std::string profile;
+};
+
+// Runs vkd3d-compiler on `source` once per target, side by side; the
+// outputs in the targets' order.
+std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target> &targets);
 
 // Compiles an fx_2_0 effect from preprocessed `source` into the binary that
 // D3DX's effect parser reads.

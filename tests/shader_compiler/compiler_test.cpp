@@ -9,9 +9,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -60,6 +62,41 @@ class ShaderCompiler : public ::testing::Test {
         return ::testing::AssertionSuccess();
     }
 
+    // A 4 x 4 texture of one colour; null on failure.
+    IDirect3DTexture9 *FlatTexture(D3DCOLOR color) {
+        IDirect3DTexture9 *texture = nullptr;
+        D3DLOCKED_RECT locked;
+        if (FAILED(D3DXCreateTexture(device_, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED,
+                                     &texture)) ||
+            FAILED(texture->LockRect(0, &locked, nullptr, 0))) {
+            ADD_FAILURE() << "no texture";
+            return texture;
+        }
+        for (int y = 0; y < 4; ++y) {
+            auto *row =
+                reinterpret_cast<D3DCOLOR *>(static_cast<char *>(locked.pBits) + y * locked.Pitch);
+            std::fill(row, row + 4, color);
+        }
+        texture->UnlockRect(0);
+        return texture;
+    }
+
+    // Creates `source` as an effect, or fails with the compiler's messages.
+    ::testing::AssertionResult CreateEffect(const char *source, ID3DXEffect **effect) {
+        ID3DXBuffer *errors = nullptr;
+        const HRESULT hr = D3DXCreateEffect(device_, source, static_cast<UINT>(std::strlen(source)),
+                                            nullptr, nullptr, 0, nullptr, effect, &errors);
+        std::string messages =
+            errors != nullptr ? static_cast<const char *>(errors->GetBufferPointer()) : "";
+        if (errors != nullptr) {
+            errors->Release();
+        }
+        if (FAILED(hr)) {
+            return ::testing::AssertionFailure() << "effect failed: " << messages;
+        }
+        return ::testing::AssertionSuccess();
+    }
+
     void DrawScreenQuad() {
         const ScreenVertex quad[] = {{0, 0, 0.5f, 1, 0, 0},
                                      {800, 0, 0.5f, 1, 1, 0},
@@ -100,19 +137,8 @@ TEST_F(ShaderCompiler, IntrinsicsDrawTheirValues) {
         {"abs", "float3(abs(c.w), abs(c.y), 0)", 0xBF4000},
         {"pow", "float3(pow(c.x, 2), pow(c.y, 0.5), pow(c.z, 3) / 16)", 0x408080},
     };
-    IDirect3DTexture9 *texture = nullptr;
-    ASSERT_EQ(D3DXCreateTexture(device_, 4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &texture),
-              D3D_OK);
-    D3DLOCKED_RECT locked;
-    ASSERT_EQ(texture->LockRect(0, &locked, nullptr, 0), D3D_OK);
-    for (int y = 0; y < 4; ++y) {
-        auto *row =
-            reinterpret_cast<D3DCOLOR *>(static_cast<char *>(locked.pBits) + y * locked.Pitch);
-        for (int x = 0; x < 4; ++x) {
-            row[x] = 0xFF336699;
-        }
-    }
-    texture->UnlockRect(0);
+    IDirect3DTexture9 *texture = FlatTexture(0xFF336699);
+    ASSERT_NE(texture, nullptr);
     const float c[4] = {0.5f, 0.25f, 2.0f, -0.75f};
     for (const Case &test : cases) {
         SCOPED_TRACE(test.intrinsic);
@@ -143,15 +169,25 @@ TEST_F(ShaderCompiler, IntrinsicsDrawTheirValues) {
 }
 
 // Two techniques; the second adds an initialised colour in a second pass.
-// The vertex shader maps the unit square onto the screen through the matrix.
+// The vertex shader maps the unit square onto the screen through the matrix;
+// the texture is a flat 0x808080, so the colour is drawn as it is set.
 const char kEffect[] = R"(
 float4x4 mWorldViewProj;
 float4 Color;
 float4 Added = {0.25, 0.5, 0.25, 0};
 float Scale = 0.5;
-struct vs_out { float4 pos : POSITION; };
-vs_out vs(float4 pos : POSITION) { vs_out o; o.pos = mul(pos, mWorldViewProj); return o; }
-float4 ps_color() : COLOR0 { return Color; }
+float3 Offsets[2] = {1, 2, 3, float3(4, 5, 6)};
+float2x3 Rows = {1, 2, 3, 4, 5, 6};
+bool Flag = true;
+int Count = -3;
+string Label < string Purpose = "test"; int Version = 2; > = "fw";
+texture Tex;
+sampler2D s = sampler_state { Texture = <Tex>; MinFilter = Point; MagFilter = Point; };
+struct vs_out { float4 pos : POSITION; float2 uv : TEXCOORD0; };
+vs_out vs(float4 pos : POSITION) {
+    vs_out o; o.pos = mul(pos, mWorldViewProj); o.uv = pos.xy; return o;
+}
+float4 ps_color(float2 uv : TEXCOORD0) : COLOR0 { return Color * tex2D(s, uv) * 2; }
 float4 ps_added() : COLOR0 { return Added * Scale * 2; }
 technique first {
     pass p0 {
@@ -173,16 +209,11 @@ technique second {
 
 TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
     ID3DXEffect *effect = nullptr;
-    ID3DXBuffer *errors = nullptr;
     const DWORD start = GetTickCount();
-    const HRESULT hr = D3DXCreateEffect(device_, kEffect, sizeof kEffect - 1, nullptr, nullptr, 0,
-                                        nullptr, &effect, &errors);
+    ASSERT_TRUE(CreateEffect(kEffect, &effect));
     std::printf("effect with 2 techniques, 3 passes created in %lu ms\n", GetTickCount() - start);
-    ASSERT_EQ(hr, D3D_OK) << (errors != nullptr ? static_cast<char *>(errors->GetBufferPointer())
-                                                : "");
-    if (errors != nullptr) {
-        errors->Release();
-    }
+    IDirect3DTexture9 *texture = FlatTexture(0xFF808080);
+    EXPECT_EQ(effect->SetTexture("Tex", texture), D3D_OK);
     // Row vectors: scale by 2, then move by -1.
     const D3DXMATRIX toScreen(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, -1, -1, 0, 1);
     EXPECT_EQ(effect->SetMatrix("mWorldViewProj", &toScreen), D3D_OK);
@@ -213,6 +244,36 @@ TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
         device_->EndScene();
         EXPECT_TRUE(ScreenIs(test.expected));
     }
+    effect->Release();
+    if (texture != nullptr) {
+        texture->Release();
+    }
+}
+
+TEST_F(ShaderCompiler, EffectKeepsInitialValuesAndAnnotations) {
+    ID3DXEffect *effect = nullptr;
+    ASSERT_TRUE(CreateEffect(kEffect, &effect));
+    float floats[6] = {};
+    EXPECT_EQ(effect->GetFloatArray("Offsets", floats, 6), D3D_OK);
+    EXPECT_EQ(std::vector<float>(floats, floats + 6), (std::vector<float>{1, 2, 3, 4, 5, 6}));
+    EXPECT_EQ(effect->GetFloatArray("Rows", floats, 6), D3D_OK);
+    EXPECT_EQ(std::vector<float>(floats, floats + 6), (std::vector<float>{1, 2, 3, 4, 5, 6}));
+    FLOAT scale = 0;
+    BOOL flag = FALSE;
+    INT count = 0, version = 0;
+    LPCSTR label = nullptr, purpose = nullptr;
+    EXPECT_EQ(effect->GetFloat("Scale", &scale), D3D_OK);
+    EXPECT_EQ(scale, 0.5f);
+    EXPECT_EQ(effect->GetBool("Flag", &flag), D3D_OK);
+    EXPECT_EQ(flag, TRUE);
+    EXPECT_EQ(effect->GetInt("Count", &count), D3D_OK);
+    EXPECT_EQ(count, -3);
+    ASSERT_EQ(effect->GetString("Label", &label), D3D_OK);
+    EXPECT_STREQ(label, "fw");
+    ASSERT_EQ(effect->GetString(effect->GetAnnotationByName("Label", "Purpose"), &purpose), D3D_OK);
+    EXPECT_STREQ(purpose, "test");
+    EXPECT_EQ(effect->GetInt(effect->GetAnnotationByName("Label", "Version"), &version), D3D_OK);
+    EXPECT_EQ(version, 2);
     effect->Release();
 }
 

@@ -276,6 +276,48 @@ TEST_F(ShaderCompiler, EffectKeepsInitialValuesAndAnnotations) {
     effect->Release();
 }
 
+// Serves the one file "values.fxh".
+class ValuesInclude : public ID3DXInclude {
+  public:
+    STDMETHOD(Open)
+    (D3DXINCLUDE_TYPE, const char *name, const void *, const void **data, UINT *bytes) override {
+        static const char kValues[] = "#define VALUE 0.25\n";
+        if (std::strcmp(name, "values.fxh") != 0) {
+            return E_FAIL;
+        }
+        *data = kValues;
+        *bytes = sizeof kValues - 1;
+        return S_OK;
+    }
+    STDMETHOD(Close)(const void *) override { return S_OK; }
+};
+
+TEST_F(ShaderCompiler, IncludesAndMacrosReachTheCompiler) {
+    const char source[] = "#include \"values.fxh\"\n"
+                          "float Value = VALUE * GAIN;\n"
+                          "float4 ps() : COLOR0 { return Value * VALUE * GAIN; }\n";
+    const D3DXMACRO macros[] = {{"GAIN", "(1 + 1)"}, {nullptr, nullptr}};
+    ValuesInclude include;
+    ID3DXBuffer *errors = nullptr;
+    ID3DXBuffer *code = nullptr;
+    ASSERT_EQ(D3DXCompileShader(source, sizeof source - 1, macros, &include, "ps", "ps_2_0", 0,
+                                &code, &errors, nullptr),
+              D3D_OK)
+        << Text(errors);
+    Text(errors);
+    code->Release();
+    ID3DXEffect *effect = nullptr;
+    ASSERT_EQ(D3DXCreateEffect(device_, source, sizeof source - 1, macros, &include, 0, nullptr,
+                               &effect, &errors),
+              D3D_OK)
+        << Text(errors);
+    Text(errors);
+    FLOAT value = 0;
+    EXPECT_EQ(effect->GetFloat("Value", &value), D3D_OK);
+    EXPECT_EQ(value, 0.5f);
+    effect->Release();
+}
+
 TEST_F(ShaderCompiler, BrokenSourceFailsWithAMessageAndNoObject) {
     const std::string valid = "float4 ps() : COLOR0 { return 1; }\n";
     const struct {

@@ -403,7 +403,7 @@ class Parser {
     void SkipStruct() {
         Next();
         if (Peek().kind == 'i') {
-            structs_.push_back(Next().text);
+            Next();
         }
         SkipBlock("{", "}");
         if (!Accept(";")) {
@@ -616,7 +616,7 @@ class Parser {
         return static_cast<uint32_t>(static_cast<int32_t>(value));
     }
 
-    // Constant numbers: literals, true and false, lists in braces and type
+    // Constant values: expressions, lists of them in braces and type
     // constructors of them.
     void ParseNumbers(std::vector<double> *values) {
         Type type;
@@ -639,24 +639,53 @@ class Parser {
             }
         }
     }
+    // A constant expression: numbers, true and false, + - * / and brackets.
     double Number() {
-        const bool negative = Accept("-");
-        if (!negative) {
-            Accept("+");
+        double value = Product();
+        for (;;) {
+            if (Accept("+")) {
+                value += Product();
+            } else if (Accept("-")) {
+                value -= Product();
+            } else {
+                return value;
+            }
+        }
+    }
+    double Product() {
+        double value = Factor();
+        for (;;) {
+            if (Accept("*")) {
+                value *= Factor();
+            } else if (Accept("/")) {
+                value /= Factor();
+            } else {
+                return value;
+            }
+        }
+    }
+    double Factor() {
+        if (Accept("-")) {
+            return -Factor();
+        }
+        if (Accept("+")) {
+            return Factor();
+        }
+        if (Accept("(")) {
+            const double value = Number();
+            Expect(")");
+            return value;
         }
         const Token &token = Next();
-        double value;
         if (token.text == "true" || token.text == "false") {
-            value = token.text == "true" ? 1.0 : 0.0;
-        } else if (token.kind == 'n') {
-            const bool hex = token.text.size() > 2 && token.text[1] == 'x';
-            value = hex ? static_cast<double>(std::strtoul(token.text.c_str(), nullptr, 16))
-                        : std::strtod(token.text.c_str(), nullptr);
-        } else {
-            throw Failure(token.line, "a constant value is expected, not '" + token.text +
-                                          "' (expressions are not supported)");
+            return token.text == "true" ? 1.0 : 0.0;
         }
-        return negative ? -value : value;
+        if (token.kind != 'n') {
+            throw Failure(token.line, "a constant is expected, not '" + token.text + "'");
+        }
+        const bool hex = token.text.size() > 2 && (token.text[1] == 'x' || token.text[1] == 'X');
+        return hex ? static_cast<double>(std::strtoul(token.text.c_str(), nullptr, 16))
+                   : std::strtod(token.text.c_str(), nullptr);
     }
 
     void ParseAnnotations(std::vector<Variable> *annotations) {
@@ -779,7 +808,7 @@ class Parser {
             } else if (token.text == "true" || token.text == "false") {
                 type->type = kBool;
                 value |= static_cast<uint32_t>(Number());
-            } else if (token.kind == 'n' || token.text == "-") {
+            } else if (token.kind == 'n' || token.text == "-" || token.text == "(") {
                 value |= static_cast<uint32_t>(static_cast<int64_t>(Number()));
             } else {
                 throw Failure(line, "'" + token.text + "' is not a value of " + info.name);
@@ -792,7 +821,6 @@ class Parser {
 
     std::vector<Token> tokens_;
     size_t at_ = 0;
-    std::vector<std::string> structs_;
 };
 
 // The effect binary's three parts.

@@ -165,6 +165,34 @@ TEST_F(ShaderCompiler, IntrinsicsDrawTheirValues) {
     texture->Release();
 }
 
+TEST_F(ShaderCompiler, MatrixPackingFlagDecidesTheRegisterLayout) {
+    const std::string source =
+        "float4x4 m;\n"
+        "float4 main(float4 p : POSITION) : POSITION { return mul(p, m); }\n";
+    const struct {
+        DWORD flags;
+        D3DXPARAMETER_CLASS expected;
+    } cases[] = {{0, D3DXPC_MATRIX_COLUMNS}, {D3DXSHADER_PACKMATRIX_ROWMAJOR, D3DXPC_MATRIX_ROWS}};
+    for (const auto &test : cases) {
+        ID3DXBuffer *code = nullptr, *errors = nullptr;
+        ID3DXConstantTable *constants = nullptr;
+        ASSERT_EQ(D3DXCompileShader(source.c_str(), static_cast<UINT>(source.size()), nullptr,
+                                    nullptr, "main", "vs_2_0", test.flags, &code, &errors,
+                                    &constants),
+                  D3D_OK)
+            << Text(errors);
+        D3DXCONSTANT_DESC desc;
+        UINT count = 1;
+        EXPECT_EQ(
+            constants->GetConstantDesc(constants->GetConstantByName(nullptr, "m"), &desc, &count),
+            D3D_OK);
+        EXPECT_EQ(desc.Class, test.expected) << "flags " << test.flags;
+        constants->Release();
+        code->Release();
+        Text(errors);
+    }
+}
+
 // Two techniques; the second adds an initialised colour in a second pass.
 // The vertex shader maps the unit square onto the screen through the matrix;
 // the texture is a flat 0x808080, so the colour is drawn as it is set.
@@ -205,18 +233,11 @@ technique second {
 )";
 
 TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
-    ID3DXEffect *effect = nullptr;
-    const DWORD start = GetTickCount();
-    std::string messages;
-    ASSERT_EQ(CreateEffect(kEffect, &effect, &messages), D3D_OK) << messages;
-    std::printf("effect with 2 techniques, 3 passes created in %lu ms\n", GetTickCount() - start);
     IDirect3DTexture9 *texture = FlatTexture(0xFF808080);
-    EXPECT_EQ(effect->SetTexture("Tex", texture), D3D_OK);
+    ASSERT_NE(texture, nullptr);
     // Row vectors: scale by 2, then move by -1.
     const D3DXMATRIX toScreen(2, 0, 0, 0, 0, 2, 0, 0, 0, 0, 1, 0, -1, -1, 0, 1);
-    EXPECT_EQ(effect->SetMatrix("mWorldViewProj", &toScreen), D3D_OK);
     const D3DXVECTOR4 color(0.5f, 0.25f, 0, 1);
-    EXPECT_EQ(effect->SetVector("Color", &color), D3D_OK);
     const D3DXVECTOR3 square[] = {{0, 0, 0.5f}, {1, 0, 0.5f}, {0, 1, 0.5f}, {1, 1, 0.5f}};
     const struct {
         const char *technique;
@@ -225,9 +246,18 @@ TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
     } cases[] = {{"first", 1, 0x804000}, {"second", 2, 0xBFBF40}};
     for (const auto &test : cases) {
         SCOPED_TRACE(test.technique);
-        ASSERT_EQ(effect->SetTechnique(test.technique), D3D_OK);
-        ASSERT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
-        ASSERT_EQ(device_->BeginScene(), D3D_OK);
+        ID3DXEffect *effect = nullptr;
+        std::string messages;
+        const DWORD start = GetTickCount();
+        ASSERT_EQ(CreateEffect(kEffect, &effect, &messages), D3D_OK) << messages;
+        std::printf("effect with 2 techniques, 3 passes created in %lu ms\n",
+                    GetTickCount() - start);
+        EXPECT_EQ(effect->SetTexture("Tex", texture), D3D_OK);
+        EXPECT_EQ(effect->SetMatrix("mWorldViewProj", &toScreen), D3D_OK);
+        EXPECT_EQ(effect->SetVector("Color", &color), D3D_OK);
+        EXPECT_EQ(effect->SetTechnique(test.technique), D3D_OK);
+        EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF000000, 1.0f, 0), D3D_OK);
+        EXPECT_EQ(device_->BeginScene(), D3D_OK);
         UINT passes = 0;
         EXPECT_EQ(effect->Begin(&passes, 0), D3D_OK);
         EXPECT_EQ(passes, test.passes);
@@ -240,12 +270,10 @@ TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
         }
         effect->End();
         device_->EndScene();
+        effect->Release();
         EXPECT_TRUE(ScreenIs(test.expected));
     }
-    effect->Release();
-    if (texture != nullptr) {
-        texture->Release();
-    }
+    texture->Release();
 }
 
 TEST_F(ShaderCompiler, EffectKeepsInitialValuesAndAnnotations) {

@@ -974,7 +974,7 @@ class Writer {
 
 } // namespace
 
-Output CompileEffect(const std::string &source) {
+Output CompileEffect(const std::string &source, bool rowMajor) {
     Output output;
     try {
         Parser parser(source);
@@ -1022,7 +1022,7 @@ Output CompileEffect(const std::string &source) {
                 known = known || (target.entry == state->entry && target.profile == state->profile);
             }
             if (!known) {
-                targets.push_back({state->entry, state->profile});
+                targets.push_back({state->entry, state->profile, rowMajor});
             }
         }
         const std::vector<Output> compiled = RunVkd3d(parser.hlsl_, targets);

@@ -127,9 +127,10 @@ class FileInclude : public ID3DInclude {
     }
 };
 
+// Compile flags other than the matrix packing are ignored.
 HRESULT Compile(const void *data, SIZE_T size, const D3D_SHADER_MACRO *defines,
-                ID3DInclude *include, const char *entry, const char *target, ID3DBlob **code,
-                ID3DBlob **errors) {
+                ID3DInclude *include, const char *entry, const char *target, UINT flags,
+                ID3DBlob **code, ID3DBlob **errors) {
     if (code != nullptr) {
         *code = nullptr;
     }
@@ -153,16 +154,17 @@ HRESULT Compile(const void *data, SIZE_T size, const D3D_SHADER_MACRO *defines,
     }
     std::string text(static_cast<const char *>(data), size);
     text = text.substr(0, text.find('\0'));
+    const bool rowMajor = (flags & D3DCOMPILE_PACK_MATRIX_ROW_MAJOR) != 0;
     Output output;
     if (!ExpandIncludes(include, text, nullptr, 0, &source, &output.messages)) {
         output.hr = E_FAIL;
     } else if (std::strcmp(target, "fx_2_0") == 0) {
         output = RunVkd3d(source, {{"main", "E"}})[0];
         if (SUCCEEDED(output.hr)) {
-            output = CompileEffect(output.code);
+            output = CompileEffect(output.code, rowMajor);
         }
     } else {
-        output = RunVkd3d(source, {{entry != nullptr ? entry : "main", target}})[0];
+        output = RunVkd3d(source, {{entry != nullptr ? entry : "main", target, rowMajor}})[0];
     }
     if (SUCCEEDED(output.hr)) {
         *code = NewBlob(output.code.data(), output.code.size());
@@ -186,15 +188,20 @@ extern "C" {
 
 HRESULT WINAPI D3DCompile2(const void *data, SIZE_T size, const char *,
                            const D3D_SHADER_MACRO *defines, ID3DInclude *include, const char *entry,
-                           const char *target, UINT, UINT, UINT, const void *, SIZE_T,
-                           ID3DBlob **code, ID3DBlob **errors) {
-    return standin::Compile(data, size, defines, include, entry, target, code, errors);
+                           const char *target, UINT flags, UINT effectFlags, UINT, const void *,
+                           SIZE_T, ID3DBlob **code, ID3DBlob **errors) {
+    return standin::Compile(data, size, defines, include, entry, target, flags | effectFlags, code,
+                            errors);
 }
 
+// Wine's D3DX passes an effect's creation flags as the effect flags; the
+// matrix packing flag does not clash with any effect flag.
 HRESULT WINAPI D3DCompile(const void *data, SIZE_T size, const char *,
                           const D3D_SHADER_MACRO *defines, ID3DInclude *include, const char *entry,
-                          const char *target, UINT, UINT, ID3DBlob **code, ID3DBlob **errors) {
-    return standin::Compile(data, size, defines, include, entry, target, code, errors);
+                          const char *target, UINT flags, UINT effectFlags, ID3DBlob **code,
+                          ID3DBlob **errors) {
+    return standin::Compile(data, size, defines, include, entry, target, flags | effectFlags, code,
+                            errors);
 }
 
 HRESULT WINAPI D3DCreateBlob(SIZE_T size, ID3DBlob **blob) {

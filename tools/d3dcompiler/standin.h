@@ -34,6 +34,7 @@ struct Output {
 struct Target {
     std::string entry;
     std::string profile;
+    bool rowMajor = false; // matrices packed by rows (D3DCOMPILE_PACK_MATRIX_ROW_MAJOR)
 };
 
 // Runs vkd3d-compiler on `source` once per target, side by side; the
@@ -42,6 +43,6 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
 
 // Compiles an fx_2_0 effect from preprocessed `source` into the binary that
 // D3DX's effect parser reads.
-Output CompileEffect(const std::string &source);
+Output CompileEffect(const std::string &source, bool rowMajor);
 
 } // namespace standin

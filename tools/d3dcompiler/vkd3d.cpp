@@ -107,8 +107,10 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
             return fail("d3dcompiler_47 stand-in: invalid entry point or profile\n");
         }
         const std::string n = std::to_string(i);
-        const std::string what =
-            target.profile == "E" ? "-E" : "-b d3dbc -p " + target.profile + " -e " + target.entry;
+        const std::string what = target.profile == "E"
+                                     ? "-E"
+                                     : "-b d3dbc -p " + target.profile + " -e " + target.entry +
+                                           (target.rowMajor ? " --matrix-storage-order=row" : "");
         script += std::string("    (timeout ") + kTimeout +
                   " \"$lib/ld-linux-x86-64.so.2\" --library-path \"$lib\" "
                   "\"$vkd3d/usr/bin/vkd3d-compiler\" -x hlsl " +

@@ -276,6 +276,42 @@ TEST_F(ShaderCompiler, EffectDrawsItsTechniquesWithParametersSetByName) {
     texture->Release();
 }
 
+// No shaders: the pass sets the texture, its stage and the blending.
+TEST_F(ShaderCompiler, EffectPassSetsFixedFunctionStates) {
+    const char source[] = R"(
+texture Tex;
+technique fixed {
+    pass p0 {
+        VertexShader = NULL; PixelShader = NULL; Texture[0] = <Tex>;
+        ColorOp[0] = SelectArg1; ColorArg1[0] = Texture; AlphaOp[0] = SelectArg1;
+        AlphaArg1[0] = Texture; MinFilter[0] = Point; MagFilter[0] = Point;
+        CullMode = None; ZEnable = false; Lighting = false;
+        AlphaBlendEnable = true; SrcBlend = One; DestBlend = One; BlendOp = RevSubtract;
+    }
+}
+)";
+    ID3DXEffect *effect = nullptr;
+    std::string messages;
+    ASSERT_EQ(CreateEffect(source, &effect, &messages), D3D_OK) << messages;
+    IDirect3DTexture9 *texture = FlatTexture(0xFF336699);
+    EXPECT_EQ(effect->SetTexture("Tex", texture), D3D_OK);
+    EXPECT_EQ(device_->Clear(0, nullptr, D3DCLEAR_TARGET, 0xFF808080, 1.0f, 0), D3D_OK);
+    EXPECT_EQ(device_->BeginScene(), D3D_OK);
+    UINT passes = 0;
+    EXPECT_EQ(effect->Begin(&passes, 0), D3D_OK);
+    EXPECT_EQ(effect->BeginPass(0), D3D_OK);
+    DrawScreenQuad();
+    effect->EndPass();
+    effect->End();
+    device_->EndScene();
+    // The clear colour less the texture's.
+    EXPECT_TRUE(ScreenIs(0x4D1A00));
+    effect->Release();
+    if (texture != nullptr) {
+        texture->Release();
+    }
+}
+
 TEST_F(ShaderCompiler, EffectKeepsInitialValuesAndAnnotations) {
     ID3DXEffect *effect = nullptr;
     std::string messages;

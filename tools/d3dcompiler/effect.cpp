@@ -40,69 +40,29 @@ constexpr uint32_t kVertexShaderState = 146;
 constexpr uint32_t kPixelShaderState = 147;
 constexpr uint32_t kTextureState = 164;
 
-struct Named {
-    const char *name;
-    uint32_t value;
-};
-
-const Named kBlend[] = {{"ZERO", 1},
-                        {"ONE", 2},
-                        {"SRCCOLOR", 3},
-                        {"INVSRCCOLOR", 4},
-                        {"SRCALPHA", 5},
-                        {"INVSRCALPHA", 6},
-                        {"DESTALPHA", 7},
-                        {"INVDESTALPHA", 8},
-                        {"DESTCOLOR", 9},
-                        {"INVDESTCOLOR", 10},
-                        {"SRCALPHASAT", 11},
-                        {"BOTHSRCALPHA", 12},
-                        {"BOTHINVSRCALPHA", 13},
-                        {"BLENDFACTOR", 14},
-                        {"INVBLENDFACTOR", 15},
-                        {nullptr, 0}};
-const Named kCull[] = {{"NONE", 1}, {"CW", 2}, {"CCW", 3}, {nullptr, 0}};
-const Named kCompare[] = {{"NEVER", 1},        {"LESS", 2},    {"EQUAL", 3},
-                          {"LESSEQUAL", 4},    {"GREATER", 5}, {"NOTEQUAL", 6},
-                          {"GREATEREQUAL", 7}, {"ALWAYS", 8},  {nullptr, 0}};
-const Named kFill[] = {{"POINT", 1}, {"WIREFRAME", 2}, {"SOLID", 3}, {nullptr, 0}};
-const Named kShade[] = {{"FLAT", 1}, {"GOURAUD", 2}, {"PHONG", 3}, {nullptr, 0}};
-const Named kZEnable[] = {{"USEW", 2}, {nullptr, 0}};
-const Named kFog[] = {{"NONE", 0}, {"EXP", 1}, {"EXP2", 2}, {"LINEAR", 3}, {nullptr, 0}};
-const Named kStencil[] = {{"KEEP", 1},    {"ZERO", 2},    {"REPLACE", 3},
-                          {"INCRSAT", 4}, {"DECRSAT", 5}, {"INVERT", 6},
-                          {"INCR", 7},    {"DECR", 8},    {nullptr, 0}};
-const Named kColorWrite[] = {{"RED", 1}, {"GREEN", 2}, {"BLUE", 4}, {"ALPHA", 8}, {nullptr, 0}};
-const Named kBlendOp[] = {{"ADD", 1}, {"SUBTRACT", 2}, {"REVSUBTRACT", 3},
-                          {"MIN", 4}, {"MAX", 5},      {nullptr, 0}};
-const Named kAddress[] = {{"WRAP", 1},   {"MIRROR", 2},     {"CLAMP", 3},
-                          {"BORDER", 4}, {"MIRRORONCE", 5}, {nullptr, 0}};
-const Named kFilter[] = {{"NONE", 0},        {"POINT", 1},         {"LINEAR", 2},
-                         {"ANISOTROPIC", 3}, {"PYRAMIDALQUAD", 6}, {"GAUSSIANQUAD", 7},
-                         {nullptr, 0}};
-const Named kTextureOp[] = {{"DISABLE", 1},
-                            {"SELECTARG1", 2},
-                            {"SELECTARG2", 3},
-                            {"MODULATE", 4},
-                            {"MODULATE2X", 5},
-                            {"MODULATE4X", 6},
-                            {"ADD", 7},
-                            {"ADDSIGNED", 8},
-                            {"ADDSIGNED2X", 9},
-                            {"SUBTRACT", 10},
-                            {"ADDSMOOTH", 11},
-                            {"BLENDDIFFUSEALPHA", 12},
-                            {"BLENDTEXTUREALPHA", 13},
-                            {"BLENDFACTORALPHA", 14},
-                            {"BLENDCURRENTALPHA", 16},
-                            {"DOTPRODUCT3", 24},
-                            {"MULTIPLYADD", 25},
-                            {"LERP", 26},
-                            {nullptr, 0}};
-const Named kTextureArg[] = {{"DIFFUSE", 0},  {"CURRENT", 1},       {"TEXTURE", 2},
-                             {"TFACTOR", 3},  {"SPECULAR", 4},      {"TEMP", 5},
-                             {"CONSTANT", 6}, {"COMPLEMENT", 0x10}, {"ALPHAREPLICATE", 0x20},
-                             {nullptr, 0}};
+// Names of values, "NAME=value ...", as the effect source spells them (any
+// case).
+const char kBlend[] = "ZERO=1 ONE=2 SRCCOLOR=3 INVSRCCOLOR=4 SRCALPHA=5 INVSRCALPHA=6 DESTALPHA=7 "
+                      "INVDESTALPHA=8 DESTCOLOR=9 INVDESTCOLOR=10 SRCALPHASAT=11 BOTHSRCALPHA=12 "
+                      "BOTHINVSRCALPHA=13 BLENDFACTOR=14 INVBLENDFACTOR=15";
+const char kCull[] = "NONE=1 CW=2 CCW=3";
+const char kCompare[] =
+    "NEVER=1 LESS=2 EQUAL=3 LESSEQUAL=4 GREATER=5 NOTEQUAL=6 GREATEREQUAL=7 ALWAYS=8";
+const char kFill[] = "POINT=1 WIREFRAME=2 SOLID=3";
+const char kShade[] = "FLAT=1 GOURAUD=2 PHONG=3";
+const char kZEnable[] = "USEW=2";
+const char kFog[] = "NONE=0 EXP=1 EXP2=2 LINEAR=3";
+const char kStencil[] = "KEEP=1 ZERO=2 REPLACE=3 INCRSAT=4 DECRSAT=5 INVERT=6 INCR=7 DECR=8";
+const char kColorWrite[] = "RED=1 GREEN=2 BLUE=4 ALPHA=8";
+const char kBlendOp[] = "ADD=1 SUBTRACT=2 REVSUBTRACT=3 MIN=4 MAX=5";
+const char kAddress[] = "WRAP=1 MIRROR=2 CLAMP=3 BORDER=4 MIRRORONCE=5";
+const char kFilter[] = "NONE=0 POINT=1 LINEAR=2 ANISOTROPIC=3 PYRAMIDALQUAD=6 GAUSSIANQUAD=7";
+const char kTextureOp[] =
+    "DISABLE=1 SELECTARG1=2 SELECTARG2=3 MODULATE=4 MODULATE2X=5 MODULATE4X=6 ADD=7 ADDSIGNED=8 "
+    "ADDSIGNED2X=9 SUBTRACT=10 ADDSMOOTH=11 BLENDDIFFUSEALPHA=12 BLENDTEXTUREALPHA=13 "
+    "BLENDFACTORALPHA=14 BLENDCURRENTALPHA=16 DOTPRODUCT3=24 MULTIPLYADD=25 LERP=26";
+const char kTextureArg[] = "DIFFUSE=0 CURRENT=1 TEXTURE=2 TFACTOR=3 SPECULAR=4 TEMP=5 CONSTANT=6 "
+                           "COMPLEMENT=0x10 ALPHAREPLICATE=0x20";
 
 // The states a pass or a sampler may set with a constant, and their
 // operations. Values are numbers, true or false, or names of the table given
@@ -111,7 +71,7 @@ struct StateInfo {
     const char *name;
     uint32_t operation;
     bool isFloat;
-    const Named *values;
+    const char *values;
 };
 const StateInfo kStates[] = {
     {"ZEnable", 0, false, kZEnable},
@@ -186,8 +146,8 @@ const StateInfo kStates[] = {
     {"SRGBTexture", 175, false, nullptr},
 };
 
-bool SameText(const std::string &a, const char *b) {
-    if (a.size() != std::strlen(b)) {
+bool SameText(const std::string &a, const std::string &b) {
+    if (a.size() != b.size()) {
         return false;
     }
     for (size_t i = 0; i < a.size(); ++i) {
@@ -197,6 +157,22 @@ bool SameText(const std::string &a, const char *b) {
         }
     }
     return true;
+}
+
+// The value of `name` in a list of names "NAME=value ..."; false when it has
+// none.
+bool LookUp(const char *names, const std::string &name, uint32_t *value) {
+    for (const char *entry = names; entry != nullptr && *entry != '\0';) {
+        const char *equals = std::strchr(entry, '=');
+        char *end = nullptr;
+        const unsigned long number = std::strtoul(equals + 1, &end, 0);
+        if (SameText(name, std::string(entry, equals))) {
+            *value = static_cast<uint32_t>(number);
+            return true;
+        }
+        entry = *end == ' ' ? end + 1 : end;
+    }
+    return false;
 }
 
 struct Token {
@@ -414,17 +390,13 @@ class Parser {
     // A type name (with its template arguments), or false when `name` is none.
     bool ParseType(Type *type) {
         std::string name = Peek().text;
-        static const Named kObjects[] = {
-            {"STRING", kString}, {"TEXTURE", kTexture}, {"TEXTURE1D", 6},      {"TEXTURE2D", 7},
-            {"TEXTURE3D", 8},    {"TEXTURECUBE", 9},    {"SAMPLER", kSampler}, {"SAMPLER1D", 11},
-            {"SAMPLER2D", 12},   {"SAMPLER3D", 13},     {"SAMPLERCUBE", 14},   {nullptr, 0}};
-        for (const Named *object = kObjects; object->name != nullptr; ++object) {
-            if (SameText(name, object->name)) {
-                Next();
-                type->type = object->value;
-                type->cls = kObject;
-                return true;
-            }
+        static const char kObjects[] = "STRING=4 TEXTURE=5 TEXTURE1D=6 TEXTURE2D=7 TEXTURE3D=8 "
+                                       "TEXTURECUBE=9 SAMPLER=10 SAMPLER1D=11 SAMPLER2D=12 "
+                                       "SAMPLER3D=13 SAMPLERCUBE=14";
+        if (LookUp(kObjects, name, &type->type)) {
+            Next();
+            type->cls = kObject;
+            return true;
         }
         if (name == "vector" || name == "matrix") {
             Next();
@@ -795,16 +767,10 @@ class Parser {
         uint32_t value = 0;
         do {
             const Token &token = Peek();
-            bool named = false;
-            for (const Named *entry = info.values; entry != nullptr && entry->name != nullptr;
-                 ++entry) {
-                if (token.kind == 'i' && SameText(token.text, entry->name)) {
-                    value |= entry->value;
-                    named = true;
-                }
-            }
-            if (named) {
+            uint32_t named = 0;
+            if (token.kind == 'i' && LookUp(info.values, token.text, &named)) {
                 Next();
+                value |= named;
             } else if (token.text == "true" || token.text == "false") {
                 type->type = kBool;
                 value |= static_cast<uint32_t>(Number());

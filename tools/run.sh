@@ -6,7 +6,7 @@
 # With DISPLAY set, the demo opens on that display: the arrow keys move the
 # flag, Z and X switch between the effect and the shader pair, Escape quits.
 # Without DISPLAY, it runs on a virtual display and takes a scripted tour
-# (a few seconds idle, the arrow keys, the virtual stick, Z, X, Escape),
+# (a few seconds idle, Z, X, the arrow keys, the virtual stick, Escape),
 # writing PNG screenshots to a folder named at the end.
 #
 # This machine has no game controller, and the demo refuses to start without
@@ -50,23 +50,30 @@ fw_demo_start "$data"
 if [ "$mode" = controller ] && fw_demo_find_window; then
     sleep 3
     fw_demo_shot "$shots/1-shader-path.png"
-    fw_demo_hold Right 0.15
-    sleep 0.3
-    fw_demo_shot "$shots/2-right-arrow.png"
-    fw_demo_hold Left 0.3
-    sleep 1
-    fw_demo_shot "$shots/3-left-arrow.png"
-    fw_demo_stick 32767 0 0
-    sleep 0.15
-    fw_demo_stick 0 0 0
-    sleep 1
-    fw_demo_shot "$shots/4-stick-right.png"
     fw_demo_hold z 0.2
     sleep 2
-    fw_demo_shot "$shots/5-effect-path.png"
+    fw_demo_shot "$shots/2-effect-path.png"
     fw_demo_hold x 0.2
     sleep 1
-    fw_demo_shot "$shots/6-shader-path-again.png"
+    fw_demo_shot "$shots/3-shader-path-again.png"
+    # Everything circles the flag, so a push moves the whole scene; each
+    # push is undone by an equal one the other way.
+    fw_demo_hold Right 0.1
+    sleep 1
+    fw_demo_shot "$shots/4-right-arrow.png"
+    fw_demo_hold Left 0.1
+    sleep 1
+    fw_demo_shot "$shots/5-left-arrow.png"
+    fw_demo_stick 0 -32767 0
+    sleep 0.1
+    fw_demo_stick 0 0 0
+    sleep 1
+    fw_demo_shot "$shots/6-stick-up.png"
+    fw_demo_stick 0 32767 0
+    sleep 0.1
+    fw_demo_stick 0 0 0
+    sleep 1
+    fw_demo_shot "$shots/7-stick-down.png"
     fw_demo_hold Escape 0.1
 fi
 status=$(fw_demo_wait 30) || {

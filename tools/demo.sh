@@ -91,10 +91,12 @@ fw_demo_hold() {
     xdotool windowfocus --sync "$fw_demo_window" keydown "$1" sleep "$2" keyup "$1"
 }
 
-# fw_demo_stick X Y BUTTONS: moves the virtual stick (raw -32767 to 32767)
-# and sets its buttons (a mask, bit n for button n).
+# fw_demo_stick X Y BUTTONS [FRAMES]: moves the virtual stick (raw -32767
+# to 32767) and sets its buttons (a mask, bit n for button n); with FRAMES,
+# only for that many reads of the joystick (one a frame), then back to rest.
 fw_demo_stick() {
-    echo "$1 $2 $3" >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
+    fw_stick_count=$((${fw_stick_count:-0} + 1))
+    echo "$1 $2 $3 ${4:-} #$fw_stick_count" >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
 }
 
 # fw_demo_shot FILE: a PNG of the demo's window as it is now.

@@ -6,7 +6,7 @@
 # With DISPLAY set, the demo opens on that display: the arrow keys move the
 # flag, Z and X switch between the effect and the shader pair, Escape quits.
 # Without DISPLAY, it runs on a virtual display and takes a scripted tour
-# (a few seconds idle, Z, X, the arrow keys, the virtual stick, Escape),
+# (a few seconds idle, Z, X, the virtual stick, an arrow key, Escape),
 # writing PNG screenshots to a folder named at the end.
 #
 # This machine has no game controller, and the demo refuses to start without
@@ -56,24 +56,18 @@ if [ "$mode" = controller ] && fw_demo_find_window; then
     fw_demo_hold x 0.2
     sleep 1
     fw_demo_shot "$shots/3-shader-path-again.png"
-    # Everything circles the flag, so a push moves the whole scene; each
-    # push is undone by an equal one the other way.
-    fw_demo_hold Right 0.1
+    # Everything circles the flag, so a push moves the whole scene. The
+    # stick pushes for an exact number of frames, so an equal push the other
+    # way brings the scene back.
+    fw_demo_stick 32767 0 0 3
     sleep 1
-    fw_demo_shot "$shots/4-right-arrow.png"
-    fw_demo_hold Left 0.1
+    fw_demo_shot "$shots/4-stick-right.png"
+    fw_demo_stick -32767 0 0 3
+    sleep 1.5
+    fw_demo_shot "$shots/5-stick-left.png"
+    fw_demo_hold Up 0.1
     sleep 1
-    fw_demo_shot "$shots/5-left-arrow.png"
-    fw_demo_stick 0 -32767 0
-    sleep 0.1
-    fw_demo_stick 0 0 0
-    sleep 1
-    fw_demo_shot "$shots/6-stick-up.png"
-    fw_demo_stick 0 32767 0
-    sleep 0.1
-    fw_demo_stick 0 0 0
-    sleep 1
-    fw_demo_shot "$shots/7-stick-down.png"
+    fw_demo_shot "$shots/6-up-arrow.png"
     fw_demo_hold Escape 0.1
 fi
 status=$(fw_demo_wait 30) || {

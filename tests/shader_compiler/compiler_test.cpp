@@ -340,6 +340,56 @@ TEST_F(ShaderCompiler, EffectKeepsInitialValuesAndAnnotations) {
     effect->Release();
 }
 
+// The effects and HLSL files of data/ that the framework's self-test and the
+// demo read, with the entry points they compile.
+TEST_F(ShaderCompiler, FrameworkFilesCompile) {
+    const struct {
+        const char *file;
+        bool effect;
+        const char *entries[2];
+    } files[] = {{"etest.fx", true, {nullptr, nullptr}},
+                 {"test.fx", false, {"basic_vs", "basic_ps"}},
+                 {"etest2.fx", true, {"basic_vs_flag", "basic_ps"}}};
+    const char *profiles[2] = {D3DXGetVertexShaderProfile(device_),
+                               D3DXGetPixelShaderProfile(device_)};
+    std::string missing;
+    for (const auto &file : files) {
+        SCOPED_TRACE(file.file);
+        if (GetFileAttributesA(file.file) == INVALID_FILE_ATTRIBUTES) {
+            missing += std::string(" ") + file.file;
+            continue;
+        }
+        ID3DXBuffer *errors = nullptr;
+        if (file.effect) {
+            ID3DXEffect *effect = nullptr;
+            const HRESULT hr = D3DXCreateEffectFromFileA(device_, file.file, nullptr, nullptr, 0,
+                                                         nullptr, &effect, &errors);
+            const std::string messages = Text(errors);
+            EXPECT_EQ(hr, D3D_OK) << messages;
+            if (effect != nullptr) {
+                effect->Release();
+            }
+        }
+        for (int stage = 0; stage < 2; ++stage) {
+            ID3DXBuffer *code = nullptr;
+            if (file.entries[stage] == nullptr) {
+                continue;
+            }
+            const HRESULT hr =
+                D3DXCompileShaderFromFileA(file.file, nullptr, nullptr, file.entries[stage],
+                                           profiles[stage], 0, &code, &errors, nullptr);
+            const std::string messages = Text(errors);
+            EXPECT_EQ(hr, D3D_OK) << file.entries[stage] << ": " << messages;
+            if (code != nullptr) {
+                code->Release();
+            }
+        }
+    }
+    if (!missing.empty()) {
+        GTEST_SKIP() << "not in data/:" << missing;
+    }
+}
+
 // Serves the one file "values.fxh".
 class ValuesInclude : public ID3DXInclude {
   public:

@@ -193,7 +193,8 @@ TEST_F(ShaderCompiler, MatrixPackingFlagDecidesTheRegisterLayout) {
     }
 }
 
-// Two techniques; the second adds an initialised colour in a second pass.
+// Two techniques, the first with shader parameters; the second adds an
+// initialised colour in a second pass.
 // The vertex shader maps the unit square onto the screen through the matrix;
 // the texture is a flat 0x808080, so the colour is drawn as it is set.
 const char kEffect[] = R"(
@@ -215,9 +216,11 @@ vs_out vs(float4 pos : POSITION) {
 }
 float4 ps_color(float2 uv : TEXCOORD0) : COLOR0 { return Color * tex2D(s, uv) * 2; }
 float4 ps_added() : COLOR0 { return Added * Scale * 2; }
+VertexShader VsShader = compile vs_2_0 vs();
+PixelShader PsColor = compile ps_2_0 ps_color();
 technique first {
     pass p0 {
-        VertexShader = compile vs_2_0 vs(); PixelShader = compile ps_2_0 ps_color();
+        VertexShader = (VsShader); PixelShader = <PsColor>;
         CullMode = None; ZEnable = false; AlphaBlendEnable = false;
     }
 }

@@ -131,7 +131,7 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
               "        echo 1 >status$i\n"
               "    done\n"
               "fi\n"
-              "echo >done.tmp && mv done.tmp done\n";
+              ": >done\n";
     static LONG runs = 0;
     char name[64];
     std::snprintf(name, sizeof name, "fw-hlsl-%lu-%ld", GetCurrentProcessId(),
@@ -158,9 +158,9 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
         return fail("d3dcompiler_47 stand-in: cannot write " + folder + "\n");
     }
     // NOTE: Wine hands back no process handle that follows a Unix program
-    // (it is signalled at once), so the script leaves a file when it is
-    // done, renamed into place when complete. Wine also refuses to start
-    // the loader itself; the shell does.
+    // (it is signalled at once), so the script makes the file "done" once
+    // every status file is written. Wine also refuses to start the loader
+    // itself; the shell does.
     std::string command = "Z:\\bin\\sh -c \"cd '" + unixFolder + "' && exec /bin/sh run\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

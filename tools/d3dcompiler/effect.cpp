@@ -539,6 +539,7 @@ class Parser {
         if (Peek().text == "<") {
             ParseAnnotations(&variable.annotations);
         }
+        const size_t begin = Peek().begin;
         const bool initialised = Accept("=");
         if (type.cls != kObject) {
             std::vector<double> values;
@@ -584,6 +585,11 @@ class Parser {
             throw Failure(line, "texture '" + name + "' cannot have a value");
         } else {
             variable.value.push_back(NewObject());
+        }
+        // A parameter's value is the effect's to set: the shaders compile
+        // without it (vkd3d-compiler evaluates fewer initialisers).
+        if (into == &parameters_) {
+            Blank(begin, Peek().begin);
         }
         into->push_back(variable);
     }

@@ -112,7 +112,8 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
         const std::string n = std::to_string(i);
         const std::string what = target.profile == "E"
                                      ? "-E"
-                                     : "-b d3dbc -p " + target.profile + " -e " + target.entry +
+                                     : "-b d3dbc --allow-half-globals -p " + target.profile +
+                                           " -e " + target.entry +
                                            (target.rowMajor ? " --matrix-storage-order=row" : "");
         script += std::string("    (timeout ") + kTimeout +
                   " \"$lib/ld-linux-x86-64.so.2\" --library-path \"$lib\" "

@@ -2,7 +2,8 @@
 # Installs the Debian packages that building and testing fw need, when any is
 # missing. Quiet and idempotent; uses sudo when not run as root.
 set -eu
-packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 googletest xvfb xauth xdotool sox"
+# fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
+packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest xvfb xauth xdotool sox"
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"

@@ -23,12 +23,14 @@ void StressSoundCycles(const char *waveFile, int cycles);
 // The frame loop for `seconds` with a looping stream, counting late refills.
 void StressStreamingFrames(const char *waveFile, double seconds);
 
-// Start-up and shutdown, each side a program of its own (this executable
-// started again with the argument "startup-fw" or "startup-bare"). Must run
-// before this process starts the framework.
+// Start-up and shutdown, each side a program of its own: this executable
+// started again with "startup-fw", "startup-bare" or "startup-fw-steps" (the
+// framework's start-up steps one at a time). Must run before this process
+// starts the framework.
 void BenchStartup(int rounds);
+enum class StartupSide { kFramework, kBare, kFrameworkSteps };
 // The child processes' side, timed from `mainStart` (Now() at the top of
 // main): prints the figures and returns the exit code.
-int RunStartupChild(bool framework, double mainStart);
+int RunStartupChild(StartupSide side, double mainStart);
 
 } // namespace bench

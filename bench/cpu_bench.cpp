@@ -43,7 +43,7 @@ void TaskFrame() {
 
 // The same work on a plain array: what an application would write without
 // the tree.
-Task plain[TASK_MAX];
+alignas(64) Task plain[TASK_MAX];
 
 void PlainFrame() {
     int count = 0;

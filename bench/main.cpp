@@ -2,8 +2,10 @@
 // where its quad batch stands among its peers. Runs every measurement and
 // the stress runs, then prints one table. Started by tools/bench.sh.
 //
-//   fw_bench [--quick]   --quick: 20 sound cycles and 10 s of stress frames
-//                        instead of 1000 and 60 s, for trying the program out
+//   fw_bench [--quick] [--only PART]
+//     --quick: 20 sound cycles and 10 s of stress frames instead of 1000 and
+//              60 s, for trying the program out
+//     --only:  one of startup, frame, quads, tasks, crc, sound, stress
 #include "bench/benches.h"
 #include "bench/measure.h"
 
@@ -74,13 +76,27 @@ void PrintMachine() {
 
 int main(int argc, char **argv) {
     const double mainStart = bench::Now();
-    if (argc > 1 && std::strcmp(argv[1], "startup-fw") == 0) {
-        return bench::RunStartupChild(true, mainStart);
+    const struct {
+        const char *argument;
+        bench::StartupSide side;
+    } children[] = {{"startup-fw", bench::StartupSide::kFramework},
+                    {"startup-bare", bench::StartupSide::kBare},
+                    {"startup-fw-steps", bench::StartupSide::kFrameworkSteps}};
+    for (const auto &child : children) {
+        if (argc > 1 && std::strcmp(argv[1], child.argument) == 0) {
+            return bench::RunStartupChild(child.side, mainStart);
+        }
     }
-    if (argc > 1 && std::strcmp(argv[1], "startup-bare") == 0) {
-        return bench::RunStartupChild(false, mainStart);
+    bool quick = false;
+    const char *only = nullptr;
+    for (int i = 1; i < argc; ++i) {
+        if (std::strcmp(argv[i], "--quick") == 0) {
+            quick = true;
+        } else if (std::strcmp(argv[i], "--only") == 0 && i + 1 < argc) {
+            only = argv[++i];
+        }
     }
-    const bool quick = argc > 1 && std::strcmp(argv[1], "--quick") == 0;
+    auto wanted = [only](const char *part) { return !only || std::strcmp(only, part) == 0; };
 
     char folder[MAX_PATH];
     GetTempPathA(sizeof folder, folder);
@@ -90,18 +106,32 @@ int main(int argc, char **argv) {
         return 1;
     }
 
-    bench::BenchStartup(kStartupRounds);
+    if (wanted("startup")) {
+        bench::BenchStartup(kStartupRounds);
+    }
     if (InitFramework("fw", 800, 600, 1) != 0) {
-        std::fprintf(stderr, "the framework did not start\n");
+        std::printf("the framework did not start\n");
         return 1;
     }
-    bench::BenchFrameLoop();
-    bench::BenchQuads();
-    bench::BenchTasks();
-    bench::BenchCrc32();
-    bench::BenchSoundWorker(wave.c_str());
-    bench::StressSoundCycles(wave.c_str(), quick ? 20 : 1000);
-    bench::StressStreamingFrames(wave.c_str(), quick ? 10.0 : 60.0);
+    if (wanted("frame")) {
+        bench::BenchFrameLoop();
+    }
+    if (wanted("quads")) {
+        bench::BenchQuads();
+    }
+    if (wanted("tasks")) {
+        bench::BenchTasks();
+    }
+    if (wanted("crc")) {
+        bench::BenchCrc32();
+    }
+    if (wanted("sound")) {
+        bench::BenchSoundWorker(wave.c_str());
+    }
+    if (wanted("stress")) {
+        bench::StressSoundCycles(wave.c_str(), quick ? 20 : 1000);
+        bench::StressStreamingFrames(wave.c_str(), quick ? 10.0 : 60.0);
+    }
     PrintMachine();
     bench::PrintTable();
     ExitFramework();

@@ -81,17 +81,26 @@ void AddRatioRow(const std::string &name, const Times &times, int a, int b, doub
 }
 
 void PrintTable() {
-    std::printf("| %-44s | %-14s | %-14s | %-17s | %-10s | %-4s |\n", "measurement (ours vs peer)",
-                "ours, median", "peer, median", "ratio min / med", "goal", "met");
-    std::printf("|%s|%s|%s|%s|%s|%s|\n", std::string(46, '-').c_str(), std::string(16, '-').c_str(),
-                std::string(16, '-').c_str(), std::string(19, '-').c_str(),
-                std::string(12, '-').c_str(), std::string(6, '-').c_str());
+    constexpr int kWidths[] = {56, 20, 26, 17, 18, 4};
+    auto line = [&](const std::string(&cells)[6]) {
+        for (int i = 0; i < 6; ++i) {
+            std::printf("| %-*s ", kWidths[i], cells[i].c_str());
+        }
+        std::printf("|\n");
+    };
+    line({"measurement (ours vs peer)", "ours, median", "peer, median", "ratio min / median",
+          "goal", "met"});
+    for (const int width : kWidths) {
+        std::printf("|%s", std::string(width + 2, '-').c_str());
+    }
+    std::printf("|\n");
     for (const Row &row : rows) {
-        const std::string ratio =
-            row.ratioMin < 0.0 ? "" : Format("%.3f / %.3f", row.ratioMin, row.ratioMedian);
-        const char *met = row.met < 0 ? "" : row.met ? "yes" : "NO";
-        std::printf("| %-44s | %-14s | %-14s | %-17s | %-10s | %-4s |\n", row.name.c_str(),
-                    row.ours.c_str(), row.peer.c_str(), ratio.c_str(), row.goal.c_str(), met);
+        line({row.name, row.ours, row.peer,
+              row.ratioMin < 0.0 ? "" : Format("%.3f / %.3f", row.ratioMin, row.ratioMedian),
+              row.goal,
+              row.met < 0 ? ""
+              : row.met   ? "yes"
+                          : "NO"});
     }
     std::fflush(stdout);
 }

@@ -9,6 +9,7 @@
 #include <tlhelp32.h>
 
 #include <algorithm>
+#include <cstdint>
 
 namespace bench {
 
@@ -54,6 +55,8 @@ HRESULT StartStream(const char *waveFile) {
 struct CpuShare {
     double worker;
     double process;
+    double workerSeconds;
+    double wallSeconds;
 };
 
 CpuShare MeasureFrames(double seconds) {
@@ -62,12 +65,18 @@ CpuShare MeasureFrames(double seconds) {
     const double start = Now();
     FrameworkFrames(seconds);
     const double wall = Now() - start;
-    return {(ThreadCpu(sound.hSoundThread) - worker) / wall, (ProcessCpu() - process) / wall};
+    const double workerSeconds = ThreadCpu(sound.hSoundThread) - worker;
+    return {workerSeconds / wall, (ProcessCpu() - process) / wall, workerSeconds, wall};
 }
 
+// NOTE: Wine's GetProcessHandleCount reports 0; asking about every handle
+// value works on Windows and Wine alike.
 DWORD HandleCount() {
     DWORD count = 0;
-    GetProcessHandleCount(GetCurrentProcess(), &count);
+    for (uintptr_t value = 4; value < (1u << 18); value += 4) {
+        DWORD flags = 0;
+        count += GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags) != 0;
+    }
     return count;
 }
 
@@ -141,8 +150,13 @@ void BenchSoundWorker(const char *waveFile) {
     for (const auto &[name, shares] :
          {std::pair{"idle", &idle}, std::pair{"one stream playing", &streaming}}) {
         const double median = Median(worker(*shares));
+        double cpu = 0.0, wall = 0.0;
+        for (const CpuShare &share : *shares) {
+            cpu += share.workerSeconds;
+            wall += share.wallSeconds;
+        }
         AddRow({Format("sound worker CPU (own thread), %s", name),
-                Format("%s", Percent(median).c_str()),
+                Format("%s, %.0f ms/%.0f s", Percent(median).c_str(), cpu * 1e3, wall),
                 Format("process %s", Percent(Median(process(*shares))).c_str()), -1.0, -1.0,
                 "< 0.1 %", median < kWorkerGoal ? 1 : 0});
     }
@@ -229,7 +243,8 @@ void StressStreamingFrames(const char *waveFile, double seconds) {
     DWORD lastCursor = 0;
     double played = 0.0; // bytes the cursor moved
     LONG lastPhase = channel.RefillPhase;
-    int lastHalf = 0;
+    channel.lpBuffer->GetCurrentPosition(&lastCursor, nullptr);
+    int lastHalf = lastCursor < middle ? 0 : 1;
     progress = 0;
     watching = 1;
     HANDLE watchdog = CreateThread(nullptr, 0, Watchdog, nullptr, 0, nullptr);

@@ -4,6 +4,8 @@
 #include "bench/measure.h"
 
 #include "app/framework.h"
+#include "app/window.h"
+#include "app/window_state.h"
 #include "graphics/graphics.h"
 #include "input/input.h"
 #include "sound/sound.h"
@@ -22,10 +24,24 @@ namespace bench {
 
 namespace {
 
-// What a child reports, in this order, in seconds: start-up, then the
-// shutdown's parts: sound, input, graphics, window.
-constexpr int kChildFigures = 5;
-constexpr const char *kPartNames[] = {"sound", "input", "graphics", "window"};
+// What a child reports, in seconds: the start-up, its parts (negative when
+// not taken), then the shutdown's parts.
+enum Figure {
+    kStartup,
+    kStartWindow,
+    kStartInput,
+    kStartSound,
+    kStartGraphics,
+    kFirstFrame,
+    kStopSound,
+    kStopInput,
+    kStopGraphics,
+    kStopWindow,
+    kFigures
+};
+constexpr const char *kFigureNames[] = {"",         "window",      "input", "sound",
+                                        "graphics", "first frame", "sound", "input",
+                                        "graphics", "window"};
 
 // ---- The bare program ------------------------------------------------------
 
@@ -123,7 +139,9 @@ bool BareSound() {
     format.nAvgBytesPerSec = format.nBlockAlign * format.nSamplesPerSec;
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof desc;
-    desc.dwFlags = DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
+    desc.dwFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_CTRLFREQUENCY | DSBCAPS_CTRLPAN |
+                   DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY | DSBCAPS_GLOBALFOCUS |
+                   DSBCAPS_GETCURRENTPOSITION2; // the framework's silent buffer's
     desc.dwBufferBytes = 3 * format.nAvgBytesPerSec;
     desc.lpwfxFormat = &format;
     if (FAILED(bare.sound->CreateSoundBuffer(&desc, &bare.silence, nullptr))) {
@@ -252,55 +270,105 @@ bool RunChild(const char *mode, std::vector<double> *figures) {
         figures->push_back(value);
         text = end;
     }
-    return static_cast<int>(figures->size()) == kChildFigures;
+    return static_cast<int>(figures->size()) == kFigures;
+}
+
+// The framework's start-up step by step, InitFramework's steps in its order
+// without its error handling, to show where the time goes.
+bool FrameworkSteps(double *at) {
+    windowState.instance = GetModuleHandleA(nullptr);
+    windowState.width = 800;
+    windowState.height = 600;
+    windowState.windowed = 1;
+    wsprintfA(windowState.name, "%s", "fw");
+    if (RegisterFrameworkClass("fw") != S_OK || CreateFrameworkWindow() != S_OK) {
+        return false;
+    }
+    ShowWindow(windowState.hwnd, SW_SHOW);
+    UpdateWindow(windowState.hwnd);
+    timeBeginPeriod(1);
+    at[kStartWindow] = Now();
+    const bool input = InitInput() == 0;
+    at[kStartInput] = Now();
+    const bool sound = InitSound() == 0;
+    at[kStartSound] = Now();
+    const bool graphics = InitDirectX() == 0;
+    at[kStartGraphics] = Now();
+    return input && sound && graphics;
+}
+
+bool BareSteps(HINSTANCE instance, double *at) {
+    if (!BareWindow(instance)) {
+        return false;
+    }
+    at[kStartWindow] = Now();
+    const bool input = BareInput(instance);
+    at[kStartInput] = Now();
+    const bool sound = BareSound();
+    at[kStartSound] = Now();
+    const bool graphics = BareGraphics();
+    at[kStartGraphics] = Now();
+    return input && sound && graphics;
 }
 
 } // namespace
 
-int RunStartupChild(bool framework, double mainStart) {
+int RunStartupChild(StartupSide side, double mainStart) {
     HINSTANCE instance = GetModuleHandleA(nullptr);
-    double times[kChildFigures + 1];
-    if (framework) {
-        if (InitFramework("fw", 800, 600, 1) != 0) {
-            return 1;
-        }
-        FrameworkFrame();
-        times[0] = Now();
-        ReleaseSound();
-        times[1] = Now();
-        ReleaseInput();
-        times[2] = Now();
-        ReleaseDirectX();
-        times[3] = Now();
-        ExitFramework(); // what is left: the window, the timer, the class
-        times[4] = Now();
+    double at[kFigures] = {};
+    at[kStartup] = mainStart;
+    bool started = false;
+    if (side == StartupSide::kFramework) {
+        started = InitFramework("fw", 800, 600, 1) == 0;
+    } else if (side == StartupSide::kFrameworkSteps) {
+        started = FrameworkSteps(at);
     } else {
-        if (!BareWindow(instance) || !BareInput(instance) || !BareSound() || !BareGraphics()) {
-            return 1;
-        }
-        BareFirstFrame();
-        times[0] = Now();
-        BareReleaseSound();
-        times[1] = Now();
-        BareReleaseInput();
-        times[2] = Now();
-        BareReleaseGraphics();
-        times[3] = Now();
-        BareReleaseWindow(instance);
-        times[4] = Now();
+        started = BareSteps(instance, at);
     }
-    std::printf("%.6f", times[0] - mainStart);
-    for (int part = 1; part < kChildFigures; ++part) {
-        std::printf(" %.6f", times[part] - times[part - 1]);
+    if (!started) {
+        return 1;
+    }
+    if (side == StartupSide::kBare) {
+        BareFirstFrame();
+    } else {
+        FrameworkFrame();
+    }
+    at[kFirstFrame] = Now();
+    if (side == StartupSide::kBare) {
+        BareReleaseSound();
+        at[kStopSound] = Now();
+        BareReleaseInput();
+        at[kStopInput] = Now();
+        BareReleaseGraphics();
+        at[kStopGraphics] = Now();
+        BareReleaseWindow(instance);
+    } else {
+        // ExitFramework's releases one by one; it then finds them done and
+        // does what is left: the window, the timer, the class.
+        ReleaseSound();
+        at[kStopSound] = Now();
+        ReleaseInput();
+        at[kStopInput] = Now();
+        ReleaseDirectX();
+        at[kStopGraphics] = Now();
+        ExitFramework();
+    }
+    at[kStopWindow] = Now();
+    std::printf("%.6f", at[kFirstFrame] - at[kStartup]);
+    for (int figure = kStartWindow; figure < kFigures; ++figure) {
+        const bool taken = at[figure] != 0.0 && at[figure - 1] != 0.0;
+        std::printf(" %.6f", taken ? at[figure] - at[figure - 1] : -1.0);
     }
     std::printf("\n");
     return 0;
 }
 
 void BenchStartup(int rounds) {
-    Progress("start-up and shutdown: %d rounds of a fw program and a bare one", rounds);
-    // times[side][round] per figure: start-up, shutdown, then its parts.
-    std::vector<Times> figures(kChildFigures + 1, Times(2));
+    Progress("start-up and shutdown: %d rounds of a fw program, the same step by step and a bare "
+             "one",
+             rounds);
+    // figures[figure][side][round]; sides: fw, bare, fw step by step.
+    std::vector<Times> figures(kFigures + 1, Times(3));
     bool failed = false;
     auto side = [&](int which, const char *mode) {
         std::vector<double> values;
@@ -309,26 +377,32 @@ void BenchStartup(int rounds) {
             return 0.0;
         }
         double shutdown = 0.0;
-        for (int part = 1; part < kChildFigures; ++part) {
-            shutdown += values[part];
-            figures[part + 1][which].push_back(values[part]);
+        for (int figure = 0; figure < kFigures; ++figure) {
+            figures[figure][which].push_back(values[figure]);
+            shutdown += figure >= kStopSound ? values[figure] : 0.0;
         }
-        figures[0][which].push_back(values[0]);
-        figures[1][which].push_back(shutdown);
-        return values[0];
+        figures[kFigures][which].push_back(shutdown);
+        return values[kStartup];
     };
     Alternate(rounds,
-              {[&] { return side(0, "startup-fw"); }, [&] { return side(1, "startup-bare"); }});
+              {[&] { return side(0, "startup-fw"); }, [&] { return side(1, "startup-bare"); },
+               [&] { return side(2, "startup-fw-steps"); }});
     if (failed) {
         Progress("start-up: a child program failed; its rounds are left out");
     }
-    if (figures[0][0].empty() || figures[0][1].empty()) {
+    if (figures[kStartup][0].empty() || figures[kStartup][1].empty() ||
+        figures[kStartup][2].empty()) {
         return;
     }
-    AddRatioRow("start-up: main to first frame, fw vs bare", figures[0], 0, 1, 1e3, "ms", 1.1);
-    AddRatioRow("shutdown: whole, fw vs bare", figures[1], 0, 1, 1e3, "ms", 0.0);
-    for (int part = 0; part < kChildFigures - 1; ++part) {
-        AddRatioRow(Format("shutdown: %s", kPartNames[part]), figures[part + 2], 0, 1, 1e3, "ms",
+    AddRatioRow("start-up: main to first frame, fw vs bare", figures[kStartup], 0, 1, 1e3, "ms",
+                1.1);
+    for (int figure = kStartWindow; figure <= kFirstFrame; ++figure) {
+        AddRatioRow(Format("start-up, step by step: %s", kFigureNames[figure]), figures[figure], 2,
+                    1, 1e3, "ms", 0.0);
+    }
+    AddRatioRow("shutdown: whole, fw vs bare", figures[kFigures], 0, 1, 1e3, "ms", 0.0);
+    for (int figure = kStopSound; figure < kFigures; ++figure) {
+        AddRatioRow(Format("shutdown: %s", kFigureNames[figure]), figures[figure], 0, 1, 1e3, "ms",
                     0.0);
     }
 }

@@ -16,14 +16,27 @@ std::vector<ScreenVertex> quadBatch;
 
 namespace {
 
+// The primitive limit of the device last asked. GetDeviceCaps costs tens of
+// microseconds under Wine and a device's limit never changes, so each device
+// is asked once.
+// NOTE: a device released and another created at the same address keep the
+// first one's limit; the framework creates every device on the same adapter
+// in the same way.
+IDirect3DDevice9 *limitDevice = nullptr;
+UINT limitTriangles = 0; // 0: the device does not say
+
 // The most triangles one draw call may take; the whole batch when the device
 // does not say.
 UINT MaxTrianglesPerDraw(IDirect3DDevice9 *device, UINT triangles) {
-    D3DCAPS9 caps;
-    if (FAILED(device->GetDeviceCaps(&caps)) || caps.MaxPrimitiveCount == 0) {
-        return triangles;
+    if (device != limitDevice) {
+        D3DCAPS9 caps;
+        if (FAILED(device->GetDeviceCaps(&caps))) {
+            return triangles; // asked again at the next flush
+        }
+        limitDevice = device;
+        limitTriangles = caps.MaxPrimitiveCount;
     }
-    return std::min<UINT>(triangles, caps.MaxPrimitiveCount);
+    return limitTriangles == 0 ? triangles : std::min(triangles, limitTriangles);
 }
 
 HRESULT DrawBatch(IDirect3DDevice9 *device) {

@@ -228,6 +228,23 @@ TEST_F(Resources, ALargeBatchIsSplitAtTheDevicesPrimitiveLimit) {
     EXPECT_TRUE(quadBatch.empty());
 }
 
+TEST_F(Resources, TheDevicesPrimitiveLimitIsAskedOnceItHasAnswered) {
+    ThreeQuadsThroughFourTriangleDraws();
+    fake::Fail("IDirect3DDevice9::GetDeviceCaps", D3DERR_INVALIDCALL, 1);
+    EXPECT_EQ(FlushQuads(), D3D_OK);
+    ASSERT_EQ(fake::Device().draws.size(), 1u) << "no limit known: one draw";
+
+    for (int batch = 0; batch < 2; ++batch) {
+        for (int i = 0; i < 3; ++i) {
+            ASSERT_EQ(AddQuad(0, 0, 5, 5, 0xFF000000u), S_OK);
+        }
+        EXPECT_EQ(FlushQuads(), D3D_OK);
+    }
+
+    EXPECT_EQ(fake::CountOf(Dev("GetDeviceCaps")), 2) << "the failed call and one answer";
+    EXPECT_EQ(fake::Device().draws.size(), 5u) << "both later batches split in two";
+}
+
 TEST_F(Resources, ASplitBatchStopsAtTheFirstFailingDraw) {
     ThreeQuadsThroughFourTriangleDraws();
     fake::Fail("IDirect3DDevice9::DrawPrimitiveUP", D3DERR_INVALIDCALL, 1);

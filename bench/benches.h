@@ -1,0 +1,36 @@
+// The benchmark program's measurements. Each adds its rows to the table
+// (measure.h); those that need the framework expect it started with an
+// 800x600 window and leave it started.
+#pragma once
+
+namespace bench {
+
+// One frame of an application that draws nothing: UpdateFramework,
+// ClearAndBeginScene, EndScene, Flip.
+void FrameworkFrame();
+// Frames for `seconds` of wall time; returns the frames drawn.
+int FrameworkFrames(double seconds);
+
+void BenchFrameLoop();
+void BenchQuads();
+void BenchTasks();
+void BenchCrc32();
+// The sound worker's CPU time idle and streaming, and the process's CPU with
+// and without the sound system.
+void BenchSoundWorker(const char *waveFile);
+// `cycles` InitSound / ReleaseSound cycles with a stream playing.
+void StressSoundCycles(const char *waveFile, int cycles);
+// The frame loop for `seconds` with a looping stream, counting late refills.
+void StressStreamingFrames(const char *waveFile, double seconds);
+
+// Start-up and shutdown, each side a program of its own: this executable
+// started again with "startup-fw", "startup-bare" or "startup-fw-steps" (the
+// framework's start-up steps one at a time). Must run before this process
+// starts the framework.
+void BenchStartup(int rounds);
+enum class StartupSide { kFramework, kBare, kFrameworkSteps };
+// The child processes' side, timed from `mainStart` (Now() at the top of
+// main): prints the figures and returns the exit code.
+int RunStartupChild(StartupSide side, double mainStart);
+
+} // namespace bench

@@ -8,10 +8,14 @@ export WINEPREFIX="$fw_build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export ALSA_CONFIG_PATH="$fw_root/tools/alsa-null.conf"
+# The DLL stand-ins that tools/wine-run.sh puts beside every program (the
+# shader compiler; tools/run.sh may add more).
+export FW_STANDIN_DIR="$fw_build/standins"
+export FW_STANDINS="d3dcompiler_47"
 
 # Installs what is missing, configures and builds.
 fw_build_all() {
-    sh "$fw_root/tools/deps.sh"
+    sh "$fw_root/tools/deps.sh" "$fw_build"
     cd "$fw_root"
     if [ -n "${FW_BUILD_DIR:-}" ]; then
         cmake -S . -B "$fw_build" --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null

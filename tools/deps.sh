@@ -7,7 +7,7 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
-packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 googletest xvfb xauth xdotool sox"
+packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 googletest xvfb xauth xdotool sox imagemagick"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=""

@@ -42,18 +42,27 @@ fw_stop() {
     [ -n "${fw_display_file:-}" ] && rm -f "$fw_display_file"
 }
 
+# FW_OWN_DISPLAY=1 keeps the caller's DISPLAY instead of a virtual one.
 fw_start() {
     mkdir -p "$fw_build"
+    trap fw_stop EXIT INT TERM
+    [ -n "${FW_OWN_DISPLAY:-}" ] || fw_start_xvfb
+    fw_start_wine
+}
+
+fw_start_xvfb() {
     fw_display_file=$(mktemp)
     # -displayfd picks a free display number, so runs side by side don't clash.
     Xvfb -displayfd 3 -screen 0 1024x768x24 -nolisten tcp 3>"$fw_display_file" >/dev/null 2>&1 &
     fw_xvfb_pid=$!
-    trap fw_stop EXIT INT TERM
     for _ in $(seq 100); do
         [ -s "$fw_display_file" ] && break
         sleep 0.1
     done
     export DISPLAY=":$(cat "$fw_display_file")"
+}
+
+fw_start_wine() {
     # One wineserver for the whole run: each Wine process then starts in
     # milliseconds instead of seconds.
     mkdir -p "$WINEPREFIX"

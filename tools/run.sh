@@ -1,13 +1,80 @@
 #!/bin/sh
-# Builds fw and runs the demo under Wine on a virtual display, answering the
-# framework's error boxes (their texts are printed).
+# Builds fw and runs the demo under Wine as a person would see it.
+#
+#   sh tools/run.sh [--no-controller]
+#
+# With DISPLAY set, the demo opens on that display: the arrow keys move the
+# flag, Z and X switch between the effect and the shader pair, Escape quits.
+# Without DISPLAY, it runs on a virtual display and takes a scripted tour
+# (a few seconds idle, the arrow keys, the virtual stick, Z, X, Escape),
+# writing PNG screenshots to a folder named at the end.
+#
+# This machine has no game controller, and the demo refuses to start without
+# one: a dinput8.dll stand-in beside the program adds a virtual one.
+# --no-controller leaves it out, to see the start-up failure the demo shows
+# then. Ends with the demo's exit code, after the error boxes it showed.
 set -eu
 cd "$(dirname "$0")/.."
+mode=controller
+case "${1:-}" in
+--no-controller) mode=no-controller ;;
+"") ;;
+*)
+    echo "usage: sh tools/run.sh [--no-controller]" >&2
+    exit 2
+    ;;
+esac
+[ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
 . tools/env.sh
+. tools/demo.sh
 fw_build_all
 fw_start
-cd "$fw_root/data"
-status=0
-sh ../tools/answer-boxes.sh "$fw_build/fw.exe" "$@" || status=$?
+fw_demo_prepare "$fw_build/demo" "$mode"
+data="$fw_root/data"
+
+if [ -n "${FW_OWN_DISPLAY:-}" ]; then
+    # A person answers the boxes here; their texts are printed afterwards.
+    trace="$fw_demo_dir/trace.txt"
+    status=0
+    (cd "$data" && WINEDEBUG=-all,trace+msgbox sh "$fw_root/tools/wine-run.sh" \
+        "$fw_demo_dir/fw.exe" 2>"$trace") || status=$?
+    sed -n 's/.*MSGBOX_OnInit L"\(.*\)"$/message box "Error": \1/p' "$trace"
+    echo "fw exited with code $status"
+    exit $status
+fi
+
+shots="$fw_build/screenshots"
+rm -rf "$shots"
+mkdir -p "$shots"
+fw_demo_start "$data"
+if [ "$mode" = controller ] && fw_demo_find_window; then
+    sleep 3
+    fw_demo_shot "$shots/1-shader-path.png"
+    fw_demo_hold Right 0.15
+    sleep 0.3
+    fw_demo_shot "$shots/2-right-arrow.png"
+    fw_demo_hold Left 0.3
+    sleep 1
+    fw_demo_shot "$shots/3-left-arrow.png"
+    fw_demo_stick 32767 0 0
+    sleep 0.15
+    fw_demo_stick 0 0 0
+    sleep 1
+    fw_demo_shot "$shots/4-stick-right.png"
+    fw_demo_hold z 0.2
+    sleep 2
+    fw_demo_shot "$shots/5-effect-path.png"
+    fw_demo_hold x 0.2
+    sleep 1
+    fw_demo_shot "$shots/6-shader-path-again.png"
+    fw_demo_hold Escape 0.1
+fi
+status=$(fw_demo_wait 30) || {
+    echo "the demo did not end" >&2
+    kill "$fw_demo_pid" 2>/dev/null
+    exit 1
+}
+cat "$fw_demo_dir/boxes.txt"
+ls "$shots"/*.png >/dev/null 2>&1 && echo "screenshots in $shots"
 echo "fw exited with code $status"
-exit $status
+exit "$status"

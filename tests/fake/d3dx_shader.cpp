@@ -3,6 +3,7 @@
 #include "fake/d3d9.h"
 #include "fake/fake.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <cstring>
 #include <map>
@@ -30,6 +31,8 @@ std::map<std::string, std::vector<unsigned char>> &Values() {
     static std::map<std::string, std::vector<unsigned char>> values;
     return values;
 }
+
+bool placeHigh = false;
 
 int &EffectCount() {
     static int count = 0;
@@ -103,6 +106,24 @@ class FakeEffect final : public Object<ID3DXEffect> {
         Values().clear();
     }
     ~FakeEffect() override { device_->Release(); }
+
+    static void *operator new(size_t size) {
+        for (uint64_t slot = 1; placeHigh && slot < 64; ++slot) {
+            void *at = VirtualAlloc(reinterpret_cast<void *>(slot << 32), size,
+                                    MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
+            if (at != nullptr) {
+                return at;
+            }
+        }
+        return ::operator new(size);
+    }
+    static void operator delete(void *at) {
+        if ((reinterpret_cast<uintptr_t>(at) & 0xFFFFFFFFu) == 0) {
+            VirtualFree(at, 0, MEM_RELEASE);
+        } else {
+            ::operator delete(at);
+        }
+    }
 
     ULONG STDMETHODCALLTYPE Release() override {
         Record("ID3DXEffect::Release(%s)", label_.c_str());
@@ -243,6 +264,8 @@ class FakeEffect final : public Object<ID3DXEffect> {
 };
 
 } // namespace
+
+void PlaceEffectsOn4GiBBoundaries(bool on) { placeHigh = on; }
 
 std::vector<unsigned char> EffectValue(const std::string &parameter) {
     auto found = Values().find(parameter);

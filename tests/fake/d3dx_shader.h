@@ -48,4 +48,8 @@ namespace fake {
 // created last (empty when none did).
 std::vector<unsigned char> EffectValue(const std::string &parameter);
 
+// While set, effects are created at addresses whose low 32 bits are all zero
+// (multiples of 4 GiB), as a 64-bit process may see them.
+void PlaceEffectsOn4GiBBoundaries(bool on);
+
 } // namespace fake

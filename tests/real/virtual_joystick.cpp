@@ -25,6 +25,12 @@ constexpr GUID kProductGuid = {
     0x0001f00d, 0x0000, 0x0000, {0x00, 0x00, 0x50, 0x49, 0x44, 0x56, 0x49, 0x44}};
 constexpr char kName[] = "fw virtual joystick";
 
+// Where Wine's own DirectInput comes from: a DLL that takes the place of
+// dinput8.dll names a renamed copy of it instead.
+#ifndef VIRTUAL_JOYSTICK_REAL_DINPUT8
+#define VIRTUAL_JOYSTICK_REAL_DINPUT8 "dinput8.dll"
+#endif
+
 class VirtualDevice;
 
 // The physical stick every open virtual device reads.
@@ -35,6 +41,7 @@ struct Stick {
     DIJOYSTATE lastReading = {};
     std::vector<VirtualDevice *> open;
     int acquired = 0;
+    void (*readHook)() = nullptr;
 } stick;
 
 // ---- Virtual device -----------------------------------------------------
@@ -229,6 +236,9 @@ class VirtualDevice : public IDirectInputDevice8A {
         }
         if (data == nullptr || size != sizeof(DIJOYSTATE)) {
             return DIERR_INVALIDPARAM;
+        }
+        if (stick.readHook != nullptr) {
+            stick.readHook();
         }
         DIJOYSTATE state = {};
         state.lX = MapAxis(stick.x, axes_[0]);
@@ -463,7 +473,7 @@ class VirtualDirectInput : public IDirectInput8A {
 // for the life of the process.
 decltype(&DirectInput8Create) RealDirectInput8Create() {
     static decltype(&DirectInput8Create) real = [] {
-        HMODULE dll = LoadLibraryA("dinput8.dll");
+        HMODULE dll = LoadLibraryA(VIRTUAL_JOYSTICK_REAL_DINPUT8);
         auto found =
             dll ? reinterpret_cast<decltype(&DirectInput8Create)>(
                       reinterpret_cast<void (*)()>(GetProcAddress(dll, "DirectInput8Create")))
@@ -506,6 +516,8 @@ int Alive() { return static_cast<int>(stick.open.size()); }
 bool Acquired() { return stick.acquired > 0; }
 
 const GUID &InstanceGuid() { return kInstanceGuid; }
+
+void SetReadHook(void (*hook)()) { stick.readHook = hook; }
 
 } // namespace virtual_joystick
 

@@ -64,4 +64,9 @@ bool Acquired();
 // The instance GUID that enumeration reports for the virtual joystick.
 const GUID &InstanceGuid();
 
+// `hook` runs at the start of every read of a virtual device, before the
+// stick is looked at, so that it can move the stick from outside (null: no
+// hook).
+void SetReadHook(void (*hook)());
+
 } // namespace virtual_joystick

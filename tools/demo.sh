@@ -2,7 +2,10 @@
 # demo up beside the stand-ins that this machine needs, starts it, and drives
 # its window on the X display the way a person would (keys through xdotool,
 # the virtual game controller through its script file, screenshots through
-# ImageMagick's import).
+# ImageMagick's import). fw_program names the program (fw, the demo, unless
+# set: showcase) and fw_title its window's title.
+fw_program=${fw_program:-fw}
+fw_title=${fw_title:-fw}
 
 # Wine's own build of a DLL (its Windows-side file), for a stand-in that
 # forwards to it under another name.
@@ -25,7 +28,7 @@ fw_wine_dll() {
 fw_demo_prepare() {
     fw_demo_dir=$1
     mkdir -p "$fw_demo_dir"
-    cp "$fw_build/fw.exe" "$fw_demo_dir/"
+    cp "$fw_build/$fw_program.exe" "$fw_demo_dir/"
     rm -f "$fw_demo_dir/dinput8.dll" "$fw_demo_dir/dinput8-wine.dll"
     if [ "${2:-}" != no-controller ]; then
         cp "$fw_build/standins/dinput8/dinput8.dll" "$fw_demo_dir/"
@@ -47,7 +50,7 @@ fw_demo_start() {
     (
         cd "$1" || exit 1
         status=0
-        sh "$fw_root/tools/answer-boxes.sh" "$fw_demo_dir/fw.exe" >"$fw_demo_dir/boxes.txt" ||
+        sh "$fw_root/tools/answer-boxes.sh" "$fw_demo_dir/$fw_program.exe" >"$fw_demo_dir/boxes.txt" ||
             status=$?
         echo "$status" >"$fw_demo_dir/status"
     ) &
@@ -59,7 +62,7 @@ fw_demo_start() {
 fw_demo_find_window() {
     fw_demo_window=""
     for _ in $(seq 300); do
-        fw_demo_window=$(xdotool search --onlyvisible --name '^fw$' 2>/dev/null | head -n 1)
+        fw_demo_window=$(xdotool search --onlyvisible --name "^$fw_title\$" 2>/dev/null | head -n 1)
         [ -n "$fw_demo_window" ] && return 0
         [ -f "$fw_demo_dir/status" ] && break
         sleep 0.1

@@ -210,21 +210,29 @@ void ApplyAfterimage() {
     SetAfterimageColor(!show.trails ? 0 : show.glow ? kAfterimageGlow : kAfterimage);
 }
 
+// Adds `step` to `value`, keeping it within -reach..reach.
+void Push(float *value, float step, float reach) {
+    *value += step;
+    if (*value > reach) {
+        *value = reach;
+    }
+    if (*value < -reach) {
+        *value = -reach;
+    }
+}
+
 void Update() {
     ++show.time;
     const DWORD buttons = GetButtons();
     const DWORD pressed = buttons & ~show.lastButtons;
     show.lastButtons = buttons;
 
+    // The user pushes the centre about, within the window.
     const float push = 4.0f;
-    if (buttons & BUTTON_LEFT)
-        show.offset[0] -= push;
-    if (buttons & BUTTON_RIGHT)
-        show.offset[0] += push;
-    if (buttons & BUTTON_UP)
-        show.offset[1] -= push;
-    if (buttons & BUTTON_DOWN)
-        show.offset[1] += push;
+    Push(&show.offset[0], (buttons & BUTTON_RIGHT ? push : 0) - (buttons & BUTTON_LEFT ? push : 0),
+         kWidth / 3);
+    Push(&show.offset[1], (buttons & BUTTON_DOWN ? push : 0) - (buttons & BUTTON_UP ? push : 0),
+         kHeight / 3);
     if (pressed & BUTTON_0) {
         Burst(0xFFFFF0A0, 7.0f);
         PlayEffect(kChime);
@@ -286,9 +294,9 @@ void Draw() {
             DrawEffectGaussianBlur(kGlow);
         }
         DrawString(kTitleFont, 24, 16, kTitleColor, 3, "fw showcase");
-        // The field task is a task too; the line counts the sparks.
-        DrawFormatString(kInfoFont, 24, 72, kInfoColor, 2, "%5.1f fps   %4d sparks   sound: %s",
-                         show.fps, CountTasks() - 1, SoundState());
+        // The field task and every spark.
+        DrawFormatString(kInfoFont, 24, 72, kInfoColor, 2, "%5.1f fps   %4d tasks   sound: %s",
+                         show.fps, CountTasks(), SoundState());
         DrawString(kInfoFont, 24, kHeight - 30, kInfoColor, 2,
                    "arrows: move  Z X: burst  C: glow  A: trails  S: sound  Esc: quit");
         EndScene();

@@ -56,11 +56,14 @@ brightness() { convert "$1" -colorspace gray -format '%[fx:mean]' info:; }
 check "exit code 0" [ "$status" = 0 ]
 check "no message box" [ -z "$(grep 'message box' "$log")" ]
 
-# The title, in its colour, where it is drawn.
-title=$(convert "$shots/1-trails-a.png" -crop 260x50+20+14 -fuzz 15% -fill white -opaque '#FFD040' \
+# The title in its colour, and the status line's pale text, where they are
+# drawn (in a picture without trails).
+title=$(convert "$shots/2-no-trails-a.png" -crop 260x50+20+14 -fuzz 12% -fill white -opaque '#FFD040' \
     -fill black +opaque white -format '%[fx:round(mean*w*h)]' info:)
-echo "title-coloured pixels in the title's place: $title"
+status_line=$(pixels "$shots/2-no-trails-a.png" 330x20+24+72 'g<0.25 && b>0.6')
+echo "text pixels: $title in the title's place, $status_line in the status line's"
 check "the title is drawn" above "$title" 500
+check "the status line is drawn" above "$status_line" 60
 
 # Sparks: saturated, bright pixels below the text lines.
 field=800x440+0+100

@@ -120,6 +120,16 @@ HRESULT ReleaseResource();
 // and the Direct3D object last; 0. Leaves d3dpp, AdapterIdentifier and
 // DisplayMode as they are.
 HRESULT ReleaseDirectX();
-// Takes a failed Present's result (bRetried FALSE from Flip): 0 once the
-// device has been reset, otherwise a failing HRESULT.
+// Before a reset: tells the shaders, the effect, the fonts and the sprite,
+// and releases the render targets. 0, or a negative HRESULT when a step
+// fails. Meshes and cached textures are in the managed pool and stay.
+HRESULT OnLost();
+// After a reset: makes the render targets again and tells the fonts, the
+// sprite, the shaders and the effect; the shaders' result.
+HRESULT OnRestore();
+// Takes a failed Present's result (bRetried FALSE from Flip). While the
+// device is lost it pauses 250 ms and fails the frame; once the device can be
+// reset it resets it with the unchanged d3dpp between OnLost and OnRestore
+// and returns 0. What cannot be recovered from ends the program: a message,
+// then the quit message, and a failing HRESULT.
 HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried);

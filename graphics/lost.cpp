@@ -1,6 +1,45 @@
 #include "graphics/graphics.h"
 
+#include "app/window.h"
+#include "resources/font.h"
+#include "shader/shader.h"
+
 namespace {
+
+// OnLost is tried this many times, with no pause between, before a reset
+// is given up.
+constexpr int kOnLostAttempts = 31;
+// How long a frame waits while the device stays lost.
+constexpr DWORD kLostPauseMs = 250;
+
+// An error recovery cannot get past: the program ends through its message
+// loop.
+HRESULT FailAndQuit(const char *message, HRESULT hr) {
+    ShowMessage(message, "Error");
+    PostQuitMessage(0);
+    return hr;
+}
+
+// Everything bound to the device is released or told; the device is reset
+// with the parameters it was created with; all of it is made or told again.
+HRESULT ResetDevice() {
+    HRESULT hr = OnLost();
+    for (int attempt = 1; hr != 0 && attempt < kOnLostAttempts; ++attempt) {
+        hr = OnLost();
+    }
+    if (hr != 0) {
+        return FailAndQuit("HandlePresentParam : Failed : OnLost\n", E_FAIL);
+    }
+    hr = var.lpD3DDevice->Reset(&var.d3dpp);
+    if (FAILED(hr)) {
+        return FailAndQuit("HandlePresentParam : Failed : Reset\n", hr);
+    }
+    hr = OnRestore();
+    if (hr != 0) {
+        return FailAndQuit("HandlePresentParam : Failed : OnRestore\n", hr);
+    }
+    return 0;
+}
 
 template <class Interface> void ReleaseInterface(Interface *&object) {
     if (object != nullptr) {
@@ -43,5 +82,46 @@ HRESULT ReleaseDirectX() {
     return 0;
 }
 
-// A failed Present fails the frame; the device is left as it is.
-HRESULT HandlePresentParam(HRESULT, BOOL) { return E_FAIL; }
+HRESULT OnLost() {
+    const HRESULT hr = ShaderOnLost();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    // NOTE: the shared sprite is told once per font slot, 32 times in all.
+    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
+        if (FAILED(OnLostFont(i))) {
+            return E_FAIL;
+        }
+    }
+    return ReleaseResource();
+}
+
+HRESULT OnRestore() {
+    CreateResource();
+    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
+        OnRestoreFont(i);
+    }
+    return ShaderOnRestore();
+}
+
+HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried) {
+    switch (hr) {
+    case D3DERR_DRIVERINTERNALERROR:
+        return FailAndQuit("HandlePresentParam : Failed : D3DERR_DRIVERINTERNALERROR\n", E_FAIL);
+    case D3DERR_DEVICELOST:
+        if (var.lpD3DDevice == nullptr) {
+            return E_FAIL;
+        }
+        if (!bRetried) {
+            // Once more with the device's state as it is now.
+            return HandlePresentParam(var.lpD3DDevice->TestCooperativeLevel(), TRUE);
+        }
+        // Still lost: nothing is released, the next frame tries again.
+        Sleep(kLostPauseMs);
+        return E_FAIL;
+    case D3DERR_DEVICENOTRESET:
+        return var.lpD3DDevice != nullptr ? ResetDevice() : E_FAIL;
+    default:
+        return E_FAIL;
+    }
+}

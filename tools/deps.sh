@@ -7,7 +7,8 @@
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
-packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 googletest xvfb xauth xdotool sox imagemagick"
+# fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
+packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest xvfb xauth xdotool sox imagemagick"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=""

@@ -83,6 +83,17 @@ inline Calls Direct3DCalls() {
     return result;
 }
 
+// Position of the first log entry that starts with `prefix`; -1 if none.
+inline int IndexOf(const std::string &prefix) {
+    const Calls calls = fake::Calls();
+    for (size_t i = 0; i < calls.size(); ++i) {
+        if (calls[i].compare(0, prefix.size(), prefix) == 0) {
+            return static_cast<int>(i);
+        }
+    }
+    return -1;
+}
+
 // Calls + more, for building expected sequences piece by piece.
 inline Calls operator+(Calls calls, const Calls &more) {
     calls.insert(calls.end(), more.begin(), more.end());

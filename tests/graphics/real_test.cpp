@@ -6,8 +6,13 @@
 #include "graphics/graphics.h"
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
+#include "real/boxes.h"
 #include "real/device.h"
 #include "real/pixels.h"
+#include "resources/font.h"
+#include "resources/mesh.h"
+#include "resources/texture.h"
+#include "shader/shader.h"
 
 #include <gtest/gtest.h>
 
@@ -250,6 +255,136 @@ TEST_F(RealOddWidth, BlurReducesAWidthOf801To400) {
     EXPECT_TRUE(pixels::AreaIs(image, {400, 0, 801, 600}, 0x00000000, 0));
     EXPECT_TRUE(pixels::AreaIs(image, {0, 300, 400, 600}, 0x00000000, 0));
     EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+// ---- Device reset -----------------------------------------------------------
+
+constexpr char kVertexShader[] = "vs_1_1\ndcl_position v0\nmov oPos, v0\n";
+constexpr char kPixelShader[] = "ps_1_1\ndef c0, 1.0, 0.0, 1.0, 1.0\nmov r0, c0\n";
+
+// Effects from source: Wine 8's D3DX cannot compile them.
+bool HasEffectCompiler() {
+    const char probe[] = "float4 c; float4 ps() : COLOR { return c; }"
+                         "technique t { pass p { PixelShader = compile ps_2_0 ps(); } }";
+    ID3DXEffect *effect = nullptr;
+    const HRESULT hr = D3DXCreateEffect(GetDevice(), probe, sizeof probe - 1, nullptr, nullptr, 0,
+                                        nullptr, &effect, nullptr);
+    if (effect != nullptr) {
+        effect->Release();
+    }
+    return SUCCEEDED(hr);
+}
+
+class RealReset : public RealGraphics {
+  protected:
+    // Flip mode with an afterimage, a font and its sprite, a mesh, a cached
+    // texture and a shader pair, after a few white frames.
+    void LoadEverything() {
+        EnableFlip();
+        SetAfterimageColor(0x80FFFFFF);
+        ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 48), S_OK);
+        ASSERT_EQ(LoadMesh(0, "strips.x"), 0);
+        ASSERT_EQ(LoadTexture("colourkey.bmp"), S_OK);
+        ASSERT_EQ(AssembleShaderFromCode(kVertexShader, 0, kPixelShader, 0), S_OK);
+        for (int frame = 0; frame < 3; ++frame) {
+            FlatFrame(0xFFFFFFFF);
+        }
+    }
+    void TearDown() override {
+        ReleaseShader();
+        RealGraphics::TearDown();
+    }
+};
+
+// Strips of the mesh, the keyed texture over the left strip, a magenta
+// square of the shader pair over the middle one and shadowed text over the
+// right one.
+void DrawEveryResource() {
+    IDirect3DDevice9 *device = GetDevice();
+    ASSERT_EQ(ClearAndBeginScene(0xFF000000, 0), 0);
+    SetRenderStateFlags(0);
+    device->SetRenderState(D3DRS_LIGHTING, TRUE);
+    device->SetRenderState(D3DRS_AMBIENT, 0xFFFFFFFF);
+    EXPECT_EQ(DrawMesh(0), D3D_OK);
+
+    SetRenderStateFlags(RSF_BLEND | RSF_MODULATE | RSF_POINT);
+    EXPECT_EQ(SetTexture("colourkey.bmp"), D3D_OK);
+    EXPECT_EQ(DrawRect(40, 40, 200, 120, 0xFFFFFFFF), D3D_OK);
+
+    EXPECT_EQ(ApplyVertexShader(), S_OK);
+    EXPECT_EQ(ApplyPixelShader(), S_OK);
+    const D3DXVECTOR3 square[] = {
+        {-0.2f, 0.2f, 0.5f}, {0.2f, 0.2f, 0.5f}, {-0.2f, -0.2f, 0.5f}, {0.2f, -0.2f, 0.5f}};
+    device->SetFVF(D3DFVF_XYZ);
+    EXPECT_EQ(device->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof square[0]), D3D_OK);
+    device->SetVertexShader(nullptr);
+    device->SetPixelShader(nullptr);
+
+    EXPECT_EQ(DrawString(0, 560, 40, 0xFFFFFFFF, 2, "HIH"), S_OK);
+    ASSERT_EQ(EndScene(), 0);
+}
+
+// Pixels of `area` whose red, green and blue are within `tolerance` of
+// `color`'s.
+int Count(const pixels::Image &image, const RECT &area, D3DCOLOR color, int tolerance) {
+    int count = 0;
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        for (LONG x = area.left; x < area.right; ++x) {
+            count += pixels::AreaIs(image, {x, y, x + 1, y + 1}, color, tolerance) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+// Wine's Reset refuses while any default-pool object is alive: a reset that
+// succeeds shows that OnLost released them all.
+TEST_F(RealReset, ADeviceResetKeepsEveryResourceWorking) {
+    LoadEverything();
+    const DWORD flipCount = var.dwFlipCount;
+    IDirect3DTexture9 *const cached = var.TextureCache[0].lpTexture;
+    boxes::Answerer answerer;
+
+    ASSERT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0)
+        << ::testing::PrintToString(answerer.Texts());
+
+    EXPECT_TRUE(var.bFlip);
+    EXPECT_EQ(var.dwFlipCount, flipCount);
+    EXPECT_EQ(var.dwAfterimageColor, 0x80FFFFFFu);
+    EXPECT_EQ(var.TextureCache[0].lpTexture, cached);
+    for (IDirect3DSurface9 *flip : var.lpFlipSurface) {
+        const pixels::Image image = Read(flip);
+        EXPECT_TRUE(pixels::AreaIs(image, {0, 0, 800, 600}, 0x00000000, 0))
+            << "flip buffers start transparent black";
+    }
+
+    DrawEveryResource();
+    const pixels::Image image = Read(GetFlipSurface());
+    EXPECT_TRUE(pixels::AreaIs(image, {kMargin, 200, 250, 584}, 0xFF00FF00, 2)) << "mesh";
+    EXPECT_TRUE(pixels::AreaIs(image, {282, 400, 517, 584}, 0xFFFF0000, 2)) << "mesh";
+    EXPECT_TRUE(pixels::AreaIs(image, {549, 200, 784, 584}, 0xFF00FF00, 2)) << "mesh";
+    EXPECT_TRUE(pixels::AreaIs(image, {42, 42, 78, 118}, 0xFF00FF00, 2)) << "keyed texels";
+    EXPECT_TRUE(pixels::AreaIs(image, {122, 42, 198, 118}, 0xFFFFFFFF, 1)) << "texture";
+    EXPECT_TRUE(pixels::AreaIs(image, {325, 245, 475, 355}, 0xFFFF00FF, 1)) << "shader pair";
+    const RECT text = {560, 40, 720, 110};
+    // Over the green strip only the shadow makes dark pixels.
+    EXPECT_GT(Count(image, text, 0xFFFFFFFF, 8), 200) << "text";
+    EXPECT_GT(Count(image, text, 0xFF000000, 0x40), 100) << "shadow";
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+TEST_F(RealReset, ADeviceResetKeepsTheEffect) {
+    if (!HasEffectCompiler()) {
+        GTEST_SKIP() << "effects from source are not supported by this Direct3D implementation "
+                        "(Wine 8's D3DX has no fx_2_0 compiler)";
+    }
+    LoadEverything();
+    const char effect[] = "float4 c; float4 ps() : COLOR { return c; }"
+                          "technique t { pass p { PixelShader = compile ps_2_0 ps(); } }";
+    ASSERT_EQ(CreateEffectFromCode(effect, 0), S_OK);
+
+    EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0);
+
+    EXPECT_NE(shader.lpEffect, nullptr);
 }
 
 } // namespace

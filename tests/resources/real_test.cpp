@@ -92,21 +92,6 @@ TEST_P(ColourKey, OpaqueBlackLoadsAsTransparentBlack) {
 
 INSTANTIATE_TEST_SUITE_P(, ColourKey, ::testing::Values("colourkey.bmp", "colourkey.png"));
 
-TEST_F(RealResources, ACachedTextureDrawsWithItsKeyedPixelsTransparent) {
-    ASSERT_EQ(LoadTexture("colourkey.bmp"), S_OK);
-    ASSERT_EQ(ClearAndBeginScene(kBlue, 0), 0);
-    SetRenderStateFlags(RSF_BLEND | RSF_MODULATE | RSF_POINT);
-    EXPECT_EQ(SetTexture("colourkey.bmp"), D3D_OK);
-    DrawRect(0, 0, 160, 80, kWhite);
-    ASSERT_EQ(EndScene(), 0);
-
-    const pixels::Image image = Read(var.lpBackSurface);
-    EXPECT_TRUE(pixels::AreaIs(image, {2, 2, 38, 78}, kBlue, 1));
-    EXPECT_TRUE(pixels::AreaIs(image, {42, 2, 78, 78}, 0xFF010101, 1));
-    EXPECT_TRUE(pixels::AreaIs(image, {82, 2, 158, 78}, kWhite, 1));
-    EXPECT_EQ(Flip(kWhite), 0);
-}
-
 TEST_F(RealResources, ANameLoadedTwiceIsOneTextureCountedTwice) {
     ASSERT_EQ(LoadTexture("colourkey.png"), S_OK);
     IDirect3DTexture9 *const texture = var.TextureCache[0].lpTexture;

@@ -33,17 +33,6 @@ bool IsEmpty(const MeshSlot &slot) {
     return std::memcmp(&slot, &empty, sizeof slot) == 0;
 }
 
-// Position of the first log entry that starts with `prefix`; -1 if none.
-int IndexOf(const std::string &prefix) {
-    const Calls calls = fake::Calls();
-    for (size_t i = 0; i < calls.size(); ++i) {
-        if (calls[i].compare(0, prefix.size(), prefix) == 0) {
-            return static_cast<int>(i);
-        }
-    }
-    return -1;
-}
-
 // ---- Mesh slots -------------------------------------------------------------
 
 // 300 materials: both arrays have sizes nothing else allocates.

@@ -6,6 +6,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdlib>
 #include <string>
 #include <vector>
 
@@ -28,6 +29,13 @@ inline std::vector<std::string> Run() {
 inline std::string Status(const std::vector<std::string> &lines, int step) {
     const size_t at = static_cast<size_t>(step - 1) * 4;
     return at < lines.size() ? lines[at] : std::string();
+}
+
+// The hexadecimal status that ends the line of `step`.
+inline unsigned long StatusValue(const std::vector<std::string> &lines, int step) {
+    const std::string line = Status(lines, step);
+    const size_t at = line.rfind(" : ");
+    return at != std::string::npos ? std::strtoul(line.c_str() + at + 3, nullptr, 16) : 0;
 }
 
 // What the step's three reports say was made, effect, vertex shader, pixel

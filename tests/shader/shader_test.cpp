@@ -181,6 +181,7 @@ TEST_F(ShaderTest, BuildsNamingNoStageOrWithoutDeviceChangeNothing) {
     }
     EXPECT_EQ(CreateEffectFromFile("etest.fx"), E_FAIL);
     EXPECT_EQ(CreateEffectFromCode("technique t {}", 0), E_FAIL);
+    EXPECT_EQ(ShaderOnRestore(), E_FAIL);
     var.lpD3DDevice = device;
 
     const void *after[] = {shader.lpEffect, shader.lpVertexShader, shader.lpVertexShaderCode,
@@ -209,6 +210,12 @@ TEST_F(ShaderTest, LostAndRestoreRemakeTheDeviceShadersAndTellTheEffect) {
                      Made("Pixel", "test.fx:basic_ps:ps_3_0")}));
     EXPECT_NE(shader.lpVertexShader, nullptr);
     EXPECT_NE(shader.lpPixelShader, nullptr);
+}
+
+TEST_F(ShaderTest, CreateShaderOverAnExistingPairLeaksNothing) {
+    Fill();
+    EXPECT_EQ(shader.CreateShader(), S_OK); // the fixture's teardown counts what is left alive
+    EXPECT_EQ(fake::CountOf("IDirect3DDevice9::Create"), 2);
 }
 
 TEST_F(ShaderTest, RestoreOnAnEmptyShaderDoesNothing) {

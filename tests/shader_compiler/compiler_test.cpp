@@ -197,6 +197,7 @@ TEST_F(ShaderCompiler, MatrixPackingFlagDecidesTheRegisterLayout) {
 // The vertex shader maps the unit square onto the screen through the matrix;
 // the texture is a flat 0x808080, so the colour is drawn as it is set.
 const char kEffect[] = R"(
+#pragma warning(disable : 3206)
 float4x4 mWorldViewProj;
 float4 Color;
 float4 Added = {0.25, 0.5, 0.25, 0};

@@ -203,6 +203,11 @@ std::vector<Token> Tokenize(const std::string &text) {
             ++at;
             continue;
         }
+        if (c == '#') { // a #pragma the preprocessor leaves for the compiler
+            at = text.find('\n', at);
+            at = at == std::string::npos ? text.size() : at;
+            continue;
+        }
         Token token{"", 'p', line, at};
         size_t end = at + 1;
         if (std::isalpha(c) || c == '_') {

@@ -78,6 +78,9 @@ Output Failure(const std::string &message) {
 
 std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target> &targets) {
     std::vector<Output> outputs(targets.size());
+    if (targets.empty()) {
+        return outputs;
+    }
     const auto fail = [&outputs](const std::string &message) {
         for (Output &output : outputs) {
             output = Failure(message);

@@ -260,19 +260,20 @@ struct State;
 
 struct Variable {
     Type type;
-    std::vector<uint32_t> value; // numbers, or object ids of strings and textures
+    std::vector<uint32_t> value; // numbers, or the object id of a string, texture or shader
     std::vector<State> sampler;  // a sampler's states
     std::vector<Variable> annotations;
-    std::string text; // a string's text
+    std::string text;           // a string's text
+    std::string profile, entry; // a shader's compile, or none for NULL
+
+    bool IsShader() const { return type.type == kVertexShader || type.type == kPixelShader; }
 };
 
 struct State {
     uint32_t operation = 0;
     uint32_t index = 0;
     Variable variable;
-    bool isShader = false;
-    std::string profile, entry; // the shader compiled, or none for NULL
-    std::string referenced;     // a texture parameter's name
+    std::string referenced; // the name of the texture or shader parameter it takes
     int line = 0;
 };
 
@@ -397,7 +398,8 @@ class Parser {
         std::string name = Peek().text;
         static const char kObjects[] = "STRING=4 TEXTURE=5 TEXTURE1D=6 TEXTURE2D=7 TEXTURE3D=8 "
                                        "TEXTURECUBE=9 SAMPLER=10 SAMPLER1D=11 SAMPLER2D=12 "
-                                       "SAMPLER3D=13 SAMPLERCUBE=14";
+                                       "SAMPLER3D=13 SAMPLERCUBE=14 PIXELSHADER=15 "
+                                       "VERTEXSHADER=16";
         if (LookUp(kObjects, name, &type->type)) {
             Next();
             type->cls = kObject;
@@ -537,6 +539,7 @@ class Parser {
         if (Peek().text == "<") {
             ParseAnnotations(&variable.annotations);
         }
+        const size_t begin = Peek().begin;
         const bool initialised = Accept("=");
         if (type.cls != kObject) {
             std::vector<double> values;
@@ -564,6 +567,12 @@ class Parser {
             const std::string text = Next().text;
             variable.text = text.substr(1, text.size() - 2);
             variable.value.push_back(NewObject());
+        } else if (variable.IsShader()) {
+            if (!initialised) {
+                throw Failure(line, "shader '" + name + "' needs a value");
+            }
+            ParseShader(&variable);
+            variable.value.push_back(NewObject());
         } else if (type.type >= kSampler && type.type <= 14) {
             if (initialised) {
                 Expect("sampler_state");
@@ -576,6 +585,11 @@ class Parser {
             throw Failure(line, "texture '" + name + "' cannot have a value");
         } else {
             variable.value.push_back(NewObject());
+        }
+        // A parameter's value is the effect's to set: the shaders compile
+        // without it (vkd3d-compiler evaluates fewer initialisers).
+        if (into == &parameters_) {
+            Blank(begin, Peek().begin);
         }
         into->push_back(variable);
     }
@@ -720,32 +734,19 @@ class Parser {
         if (!inSampler && (SameText(name, "VertexShader") || SameText(name, "PixelShader"))) {
             const bool vertex = SameText(name, "VertexShader");
             state.operation = vertex ? kVertexShaderState : kPixelShaderState;
-            state.isShader = true;
             type.type = vertex ? kVertexShader : kPixelShader;
             type.cls = kObject;
-            if (!Accept("NULL")) {
-                if (!Accept("compile")) {
-                    throw Failure(state.line, name + " must be 'compile <profile> <entry>()' "
-                                                     "or NULL");
-                }
-                state.profile = Identifier();
-                state.entry = Identifier();
-                Expect("(");
-                if (!Accept(")")) {
-                    throw Failure(state.line, "arguments to compiled shaders are not supported");
-                }
+            if (Peek().text == "compile" || Peek().text == "NULL") {
+                ParseShader(&state.variable);
+            } else {
+                state.referenced = Reference();
             }
             state.variable.value.push_back(NewObject());
         } else if (SameText(name, "Texture")) {
             state.operation = kTextureState;
             type.type = kTexture;
             type.cls = kObject;
-            const bool angle = Accept("<");
-            if (!angle) {
-                Expect("(");
-            }
-            state.referenced = Identifier();
-            Expect(angle ? ">" : ")");
+            state.referenced = Reference();
             state.variable.value.push_back(NewObject());
         } else {
             const StateInfo *info = nullptr;
@@ -764,6 +765,42 @@ class Parser {
         Expect(";");
         return state;
     }
+    // compile <profile> <entry>() or NULL.
+    void ParseShader(Variable *shader) {
+        const int line = Peek().line;
+        if (Accept("NULL")) {
+            return;
+        }
+        if (!Accept("compile")) {
+            throw Failure(line, "a shader must be 'compile <profile> <entry>()' or NULL");
+        }
+        shader->profile = Identifier();
+        shader->entry = Identifier();
+        Expect("(");
+        if (!Accept(")")) {
+            throw Failure(line, "arguments to compiled shaders are not supported");
+        }
+        const bool vertex = shader->type.type == kVertexShader;
+        if (shader->profile.compare(0, 3, vertex ? "vs_" : "ps_") != 0) {
+            throw Failure(line, "profile " + shader->profile + " does not fit a " +
+                                    (vertex ? "vertex" : "pixel") + " shader");
+        }
+    }
+    // A parameter named as <name>, (name) or name.
+    std::string Reference() {
+        if (Accept("<")) {
+            const std::string name = Identifier();
+            Expect(">");
+            return name;
+        }
+        if (Accept("(")) {
+            const std::string name = Identifier();
+            Expect(")");
+            return name;
+        }
+        return Identifier();
+    }
+
     uint32_t StateValue(const StateInfo &info, Type *type) {
         const int line = Peek().line;
         if (info.isFloat) {
@@ -798,6 +835,7 @@ class Parser {
 class Writer {
   public:
     void Write(const Parser &parser, const std::map<std::string, std::string> &shaders) {
+        shaders_ = &shaders;
         Put(&data_, 0); // offset 0: the empty string
         // Structured part: counts, then parameters, techniques, passes, states.
         Put(&structured_, static_cast<uint32_t>(parser.parameters_.size()));
@@ -807,12 +845,12 @@ class Writer {
         for (size_t p = 0; p < parser.parameters_.size(); ++p) {
             const Variable &parameter = parser.parameters_[p];
             Put(&structured_, TypeOffset(parameter.type));
-            Put(&structured_, ValueOffset(parameter));
+            Put(&structured_, ValueOffset(parameter, true));
             Put(&structured_, 0);
             Annotations(parameter.annotations);
             for (size_t s = 0; s < parameter.sampler.size(); ++s) {
                 Resource(0xFFFFFFFF, static_cast<uint32_t>(p), static_cast<uint32_t>(s),
-                         parameter.sampler[s], shaders);
+                         parameter.sampler[s]);
             }
         }
         for (size_t t = 0; t < parser.techniques_.size(); ++t) {
@@ -830,7 +868,7 @@ class Writer {
                 for (size_t s = 0; s < pass.states.size(); ++s) {
                     States(pass.states[s], &structured_);
                     Resource(static_cast<uint32_t>(t), static_cast<uint32_t>(p),
-                             static_cast<uint32_t>(s), pass.states[s], shaders);
+                             static_cast<uint32_t>(s), pass.states[s]);
                 }
             }
         }
@@ -879,7 +917,7 @@ class Writer {
         }
         return offset;
     }
-    uint32_t ValueOffset(const Variable &variable) {
+    uint32_t ValueOffset(const Variable &variable, bool parameter = false) {
         std::string states;
         if (variable.type.cls == kObject && variable.type.type >= kSampler &&
             variable.type.type <= 14) {
@@ -888,9 +926,11 @@ class Writer {
                 States(state, &states);
             }
         }
-        if (variable.type.type == kString) {
+        // Strings and the code of shader parameters go to the string section;
+        // shader states' code goes to the resources.
+        if (variable.type.type == kString || (variable.IsShader() && parameter)) {
             Put(&strings_, variable.value[0]);
-            PutBytes(&strings_, variable.text + '\0');
+            PutBytes(&strings_, variable.IsShader() ? Code(variable) : variable.text + '\0');
             ++strings_count_;
         }
         const uint32_t offset = Here();
@@ -919,29 +959,50 @@ class Writer {
             Put(&structured_, ValueOffset(annotation));
         }
     }
-    // Shader byte code (usage 0) or a referenced parameter's name (usage 1).
-    void Resource(uint32_t technique, uint32_t index, uint32_t state_index, const State &state,
-                  const std::map<std::string, std::string> &shaders) {
-        if (!state.isShader && state.referenced.empty()) {
+    // A shader's byte code; none for NULL.
+    std::string Code(const Variable &shader) const {
+        const auto code = shaders_->find(shader.profile + " " + shader.entry);
+        return code != shaders_->end() ? code->second : "";
+    }
+    // A referenced parameter's name (usage 1) or shader byte code (usage 0).
+    void Resource(uint32_t technique, uint32_t index, uint32_t state_index, const State &state) {
+        if (!state.variable.IsShader() && state.referenced.empty()) {
             return;
         }
         for (uint32_t word : {technique, index, 0xFFFFFFFFu, state_index}) {
             Put(&resources_, word);
         }
-        if (state.isShader) {
-            Put(&resources_, 0);
-            const auto shader = shaders.find(state.profile + " " + state.entry);
-            PutBytes(&resources_, shader != shaders.end() ? shader->second : "");
-        } else {
+        if (!state.referenced.empty()) {
             Put(&resources_, 1);
             PutBytes(&resources_, state.referenced + '\0');
+        } else {
+            Put(&resources_, 0);
+            PutBytes(&resources_, Code(state.variable));
         }
         ++resources_count_;
     }
 
+    const std::map<std::string, std::string> *shaders_ = nullptr;
     std::string data_, structured_, strings_, resources_;
     uint32_t strings_count_ = 0, resources_count_ = 0;
 };
+
+void Check(const Parser &parser, const State &state) {
+    if (state.referenced.empty()) {
+        return;
+    }
+    const uint32_t wanted = state.variable.type.type;
+    for (const Variable &parameter : parser.parameters_) {
+        const uint32_t type = parameter.type.type;
+        if (parameter.type.name == state.referenced && parameter.type.cls == kObject &&
+            (type == wanted || (wanted == kTexture && type > kTexture && type < kSampler))) {
+            return;
+        }
+    }
+    throw Failure(state.line, "'" + state.referenced + "' is not a " +
+                                  (wanted == kTexture ? "texture" : "shader of that kind") +
+                                  " parameter");
+}
 
 } // namespace
 
@@ -950,50 +1011,32 @@ Output CompileEffect(const std::string &source, bool rowMajor) {
     try {
         Parser parser(source);
         parser.Parse();
-        // Every texture a state names must be a parameter: D3DX would fail
-        // to find it only after it has taken the binary apart.
-        std::vector<const State *> states;
+        // Every parameter a state names must exist with the state's type: D3DX
+        // would find out only after it has taken the binary apart.
+        std::vector<const Variable *> candidates;
         for (const Variable &parameter : parser.parameters_) {
+            candidates.push_back(&parameter);
             for (const State &state : parameter.sampler) {
-                states.push_back(&state);
+                Check(parser, state);
             }
         }
         for (const Technique &technique : parser.techniques_) {
             for (const Pass &pass : technique.passes) {
                 for (const State &state : pass.states) {
-                    states.push_back(&state);
+                    Check(parser, state);
+                    candidates.push_back(&state.variable);
                 }
             }
         }
         std::vector<Target> targets;
-        for (const State *state : states) {
-            if (!state->referenced.empty()) {
-                bool found = false;
-                for (const Variable &parameter : parser.parameters_) {
-                    found = found ||
-                            (parameter.type.name == state->referenced &&
-                             parameter.type.cls == kObject && parameter.type.type >= kTexture &&
-                             parameter.type.type < kSampler);
-                }
-                if (!found) {
-                    throw Failure(state->line,
-                                  "'" + state->referenced + "' is not a texture parameter");
-                }
-            }
-            if (!state->isShader || state->profile.empty()) {
-                continue;
-            }
-            const bool vertex = state->operation == kVertexShaderState;
-            if (state->profile.compare(0, 3, vertex ? "vs_" : "ps_") != 0) {
-                throw Failure(state->line, "profile " + state->profile + " does not fit " +
-                                               (vertex ? "VertexShader" : "PixelShader"));
-            }
-            bool known = false;
+        for (const Variable *shader : candidates) {
+            bool known = !shader->IsShader() || shader->entry.empty();
             for (const Target &target : targets) {
-                known = known || (target.entry == state->entry && target.profile == state->profile);
+                known =
+                    known || (target.entry == shader->entry && target.profile == shader->profile);
             }
             if (!known) {
-                targets.push_back({state->entry, state->profile, rowMajor});
+                targets.push_back({shader->entry, shader->profile, rowMajor});
             }
         }
         const std::vector<Output> compiled = RunVkd3d(parser.hlsl_, targets);

@@ -1,12 +1,17 @@
 // A shader compiler for Wine 8, which lacks a complete one: a d3dcompiler_47
-// stand-in that Wine's own D3DX loads in place of Wine's (the run and test
-// scripts put it on the DLL search path with the override
-// d3dcompiler_47=n,b). HLSL goes to vkd3d-compiler, a Linux program in the
-// folder "vkd3d" beside this DLL (tools/deps.sh fetches it); fx_2_0 effects
-// are taken apart here, their shaders compiled by vkd3d-compiler, and the
-// effect binary that D3DX reads is written here. Shader assembly goes to
-// Wine's own compiler, a copy of which sits beside this DLL as
-// "wine_d3dcompiler_47.dll".
+// stand-in that Wine's own D3DX loads in place of Wine's (tools/wine-run.sh
+// links it beside the program and sets the override d3dcompiler_47=n,b).
+// HLSL goes to vkd3d-compiler, a Linux program in the folder "vkd3d" beside
+// the DLL file (tools/deps.sh fetches it); fx_2_0 effects are taken apart
+// here, their shaders compiled by vkd3d-compiler, and the effect binary that
+// D3DX reads is written here. Shader assembly goes to Wine's own compiler, a
+// copy of which sits beside this DLL as "wine_d3dcompiler_47.dll".
+//
+// Refused effect syntax fails with "effect(LINE): error: ..." in the error
+// blob: fx_4 techniques, shaders compiled with arguments or from asm blocks,
+// globals of struct or typedef'd types and arrays of objects, initialisers
+// that are not constant expressions, states other than those of kStates
+// (effect.cpp), Texture and shader states naming no parameter of their kind.
 #pragma once
 
 #include <windows.h>

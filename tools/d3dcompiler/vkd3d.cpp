@@ -112,7 +112,8 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
         const std::string n = std::to_string(i);
         const std::string what = target.profile == "E"
                                      ? "-E"
-                                     : "-b d3dbc -p " + target.profile + " -e " + target.entry +
+                                     : "-b d3dbc --allow-half-globals -p " + target.profile +
+                                           " -e " + target.entry +
                                            (target.rowMajor ? " --matrix-storage-order=row" : "");
         script += std::string("    (timeout ") + kTimeout +
                   " \"$lib/ld-linux-x86-64.so.2\" --library-path \"$lib\" "
@@ -131,7 +132,7 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
               "        echo 1 >status$i\n"
               "    done\n"
               "fi\n"
-              "echo >done.tmp && mv done.tmp done\n";
+              ": >done\n";
     static LONG runs = 0;
     char name[64];
     std::snprintf(name, sizeof name, "fw-hlsl-%lu-%ld", GetCurrentProcessId(),
@@ -158,9 +159,9 @@ std::vector<Output> RunVkd3d(const std::string &source, const std::vector<Target
         return fail("d3dcompiler_47 stand-in: cannot write " + folder + "\n");
     }
     // NOTE: Wine hands back no process handle that follows a Unix program
-    // (it is signalled at once), so the script leaves a file when it is
-    // done, renamed into place when complete. Wine also refuses to start
-    // the loader itself; the shell does.
+    // (it is signalled at once), so the script makes the file "done" once
+    // every status file is written. Wine also refuses to start the loader
+    // itself; the shell does.
     std::string command = "Z:\\bin\\sh -c \"cd '" + unixFolder + "' && exec /bin/sh run\"";
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;

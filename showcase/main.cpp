@@ -304,6 +304,30 @@ void Draw() {
     Flip(0xFFFFFFFF);
 }
 
+int CALLBACK FaceFound(const LOGFONTA *, const TEXTMETRICA *, DWORD, LPARAM found) {
+    *reinterpret_cast<bool *>(found) = true;
+    return 0;
+}
+
+// The first face of the list that the system has, else the last: Windows
+// has the first, Wine draws with the system's fonts.
+const char *InstalledFace(const char *const *faces, int count) {
+    HDC dc = GetDC(nullptr);
+    int i = 0;
+    for (; i < count - 1; ++i) {
+        LOGFONTA font = {};
+        font.lfCharSet = DEFAULT_CHARSET;
+        lstrcpynA(font.lfFaceName, faces[i], LF_FACESIZE);
+        bool found = false;
+        EnumFontFamiliesExA(dc, &font, FaceFound, reinterpret_cast<LPARAM>(&found), 0);
+        if (found) {
+            break;
+        }
+    }
+    ReleaseDC(nullptr, dc);
+    return faces[i];
+}
+
 void StartSound() {
     for (unsigned channel = 0; channel < kChannelCount; ++channel) {
         const HRESULT hr = channel == kMusic ? StreamSoundChannel(channel, kChannelFiles[channel])
@@ -335,8 +359,10 @@ int main(int, char **) {
     if (FAILED(LoadTexture(kSparkImage))) {
         std::printf("cannot load %s\n", kSparkImage);
     }
-    CreateFontData(kTitleFont, "Arial", 44);
-    CreateFontData(kInfoFont, "Courier New", 16);
+    const char *const titleFaces[] = {"Arial", "DejaVu Sans"};
+    const char *const infoFaces[] = {"Courier New", "DejaVu Sans Mono"};
+    CreateFontData(kTitleFont, InstalledFace(titleFaces, 2), 44);
+    CreateFontData(kInfoFont, InstalledFace(infoFaces, 2), 16);
     StartSound();
     std::fflush(stdout);
 

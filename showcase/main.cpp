@@ -174,12 +174,16 @@ void UpdateField(Task *) {
     const int32_t t = show.time;
     show.centre[0] = kWidth / 2 + show.offset[0] + 220.0f * GetSin(t * 23);
     show.centre[1] = kHeight / 2 + 40.0f + show.offset[1] + 120.0f * GetSin(t * 37 + kQuarterTurn);
-    for (int i = 0; i < kSpawnPerFrame && CountTasks() <= kFieldSize; ++i) {
-        Spawn(static_cast<int32_t>(Random()), static_cast<float>(Random() % 280),
-              2.0f + static_cast<float>(Random() % 40) / 10.0f,
-              kSparkColors[Random() % kSparkColorCount]);
+    // CountTasks walks the whole list: count once, then along.
+    int tasks = CountTasks();
+    for (int i = 0; i < kSpawnPerFrame && tasks <= kFieldSize; ++i, ++tasks) {
+        if (!Spawn(static_cast<int32_t>(Random()), static_cast<float>(Random() % 280),
+                   2.0f + static_cast<float>(Random() % 40) / 10.0f,
+                   kSparkColors[Random() % kSparkColorCount])) {
+            break;
+        }
     }
-    if (!show.full && CountTasks() > kFieldSize) {
+    if (!show.full && tasks > kFieldSize) {
         show.full = true;
         std::printf("field: %d sparks\n", kFieldSize);
         std::fflush(stdout);

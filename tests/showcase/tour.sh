@@ -70,6 +70,13 @@ field=800x440+0+100
 sparks=$(pixels "$shots/2-no-trails-a.png" $field 'g>0.5 && b>0.3')
 echo "spark-coloured pixels: $sparks"
 check "thousands of sparks are drawn" above "$sparks" 20000
+# The spark image's black background is keyed out: no pixel of the field is
+# darker than the background colour (0x080C18), as the square corners of an
+# unkeyed image would be.
+black=$(convert "$shots/2-no-trails-a.png" -crop $field +repage -fx 'r+g+b < 10/255' \
+    -format '%[fx:round(mean*w*h)]' info:)
+echo "black pixels: $black"
+check "the sparks are round: the image's background is keyed out" [ "$black" = 0 ]
 
 # Trails: of the bright pixels of one picture, the share that the next
 # picture shows still lit in the same field but dimmer (a spark has left

@@ -10,6 +10,12 @@ namespace {
 
 constexpr UINT kVerticesPerTriangle = 3;
 
+} // namespace
+
+std::vector<ScreenVertex> quadBatch;
+
+namespace {
+
 // The most triangles one draw call may take; the whole batch when the device
 // does not say.
 UINT MaxTrianglesPerDraw(IDirect3DDevice9 *device, UINT triangles) {
@@ -40,8 +46,6 @@ HRESULT DrawBatch(IDirect3DDevice9 *device) {
 }
 
 } // namespace
-
-std::vector<ScreenVertex> quadBatch;
 
 HRESULT AddQuad(float x1, float y1, float x2, float y2, D3DCOLOR color) {
     if (GetDevice() == nullptr) {

@@ -460,6 +460,16 @@ TEST_F(ShaderCompiler, BrokenSourceFailsWithAMessageAndNoObject) {
         {"effect texture", valid + "sampler s = sampler_state { Texture = <nothing>; };",
          "'nothing' is not a texture parameter"},
         {"effect initialiser", "float4 c = {1, 2};\n" + valid, "needs 4 values"},
+        {"effect expression", "float c = sin(1);\n" + valid, "a constant is expected"},
+        {"effect arguments",
+         valid + "technique t { pass p { PixelShader = compile ps_2_0 ps(1); } }",
+         "arguments to compiled shaders"},
+        {"effect shader kind",
+         valid + "PixelShader p = compile ps_2_0 ps();\n"
+                 "technique t { pass a { VertexShader = (p); } }",
+         "'p' is not a shader of that kind"},
+        {"fx_4 technique", valid + "technique10 t { pass p { } }", "not supported in fx_2_0"},
+        {"struct global", "struct S { float a; } s;\n" + valid, "struct"},
     };
     for (const auto &test : cases) {
         SCOPED_TRACE(test.what);

@@ -1,38 +1,35 @@
-// The fw demo: starts the framework with an 800 x 600 window, prints the
-// device's best shader profiles and runs the frame loop until the window is
-// closed or Escape is pressed.
+// The fw demo: starts the framework with an 800 x 600 window, loads the flag,
+// the box and the shaders, prints the device's best shader profiles and runs
+// the demo scene until the window is closed or Escape is pressed.
 #include "app/framework.h"
+#include "demo/demo.h"
 #include "graphics/graphics.h"
+#include "resources/mesh.h"
+#include "shader/shader.h"
 
 #include <d3dx9.h>
 
 #include <cstdio>
 
-namespace {
-
-constexpr D3DCOLOR kBackground = 0xFFFFFF8F;
-constexpr D3DCOLOR kComposite = 0xFFFFFFFF;
-
-void DrawFrame() {
-    if (ClearAndBeginScene(kBackground, 0) == 0) {
-        EndScene();
-    }
-    Flip(kComposite);
-}
-
-} // namespace
-
 int main(int, char **) {
     if (InitFramework("fw", 800, 600, 1) != 0) {
         return 0; // the failure has been shown and the framework shut down
     }
+    // Whatever fails to load is shown by its own operation, or not at all,
+    // and the scene draws without it.
+    LoadMesh(0, "hata.x");
+    LoadMesh(1, "hako.x");
+    CreateEffectFromFile("etest2.fx");
+    CompileShaderFromFile("etest2.fx", "basic_vs_flag", "basic_ps");
     std::printf("%s\n", D3DXGetVertexShaderProfile(GetDevice()));
     std::printf("%s\n", D3DXGetPixelShaderProfile(GetDevice()));
 
     while (UpdateFramework()) {
-        DrawFrame();
+        UpdateDemo();
+        DrawDemo();
     }
 
+    ReleaseShader();
     ExitFramework();
     return 0;
 }

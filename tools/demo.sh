@@ -7,34 +7,19 @@
 fw_program=${fw_program:-fw}
 fw_title=${fw_title:-fw}
 
-# Wine's own build of a DLL (its Windows-side file), for a stand-in that
-# forwards to it under another name.
-fw_wine_dll() {
-    for dir in /usr/lib/x86_64-linux-gnu/wine/x86_64-windows /usr/lib/wine/x86_64-windows \
-        /usr/lib64/wine/x86_64-windows /usr/local/lib/wine/x86_64-windows; do
-        if [ -f "$dir/$1" ]; then
-            echo "$dir/$1"
-            return 0
-        fi
-    done
-    echo "Wine's own $1 not found" >&2
-    return 1
-}
-
-# fw_demo_prepare DIR [no-controller]: DIR gets the demo and, unless told
-# otherwise, the dinput8.dll stand-in (a virtual game controller) with the
-# copy of Wine's DirectInput that it forwards to. The DLL override lets Wine
-# take the stand-in when it is there and its own DirectInput when not.
+# fw_demo_prepare DIR [no-controller]: DIR gets a copy of the demo, and
+# tools/wine-run.sh links beside it the shader-compiler stand-in and, unless
+# told otherwise, the dinput8.dll stand-in (a virtual game controller, with
+# the copy of Wine's DirectInput that it forwards to). The copy keeps the
+# build's own fw.exe free of a dinput8.dll beside it.
 fw_demo_prepare() {
     fw_demo_dir=$1
     mkdir -p "$fw_demo_dir"
     cp "$fw_build/$fw_program.exe" "$fw_demo_dir/"
-    rm -f "$fw_demo_dir/dinput8.dll" "$fw_demo_dir/dinput8-wine.dll"
-    if [ "${2:-}" != no-controller ]; then
-        cp "$fw_build/standins/dinput8/dinput8.dll" "$fw_demo_dir/"
-        cp "$(fw_wine_dll dinput8.dll)" "$fw_demo_dir/dinput8-wine.dll"
-    fi
-    export WINEDLLOVERRIDES="$WINEDLLOVERRIDES;dinput8=n,b"
+    rm -f "$fw_demo_dir"/dinput8*.dll
+    export FW_STANDIN_DIR="$fw_build/standins"
+    export FW_STANDINS="d3dcompiler_47 dinput8"
+    [ "${2:-}" != no-controller ] || FW_STANDINS=d3dcompiler_47
     # The stick's script: "X Y BUTTONS", read at every joystick read.
     fw_joystick="$fw_demo_dir/joystick.txt"
     echo "0 0 0" >"$fw_joystick"
@@ -71,6 +56,23 @@ fw_demo_find_window() {
     return 1
 }
 
+# Waits until no error box has been up for a second, or fails after 30 s.
+# NOTE: without a window manager, Wine's boxes take a second or two before
+# they take the answer.
+fw_demo_boxes_gone() {
+    clear=0
+    for _ in $(seq 300); do
+        if [ -n "$(xdotool search --name '^Error$' 2>/dev/null)" ]; then
+            clear=0
+        else
+            clear=$((clear + 1))
+            [ "$clear" -ge 10 ] && return 0
+        fi
+        sleep 0.1
+    done
+    return 1
+}
+
 # fw_demo_wait [SECONDS]: waits for the demo to end (10 s unless told) and
 # prints its exit code; fails when it is still running.
 fw_demo_wait() {
@@ -92,10 +94,12 @@ fw_demo_hold() {
     xdotool windowfocus --sync "$fw_demo_window" keydown "$1" sleep "$2" keyup "$1"
 }
 
-# fw_demo_stick X Y BUTTONS: moves the virtual stick (raw -32767 to 32767)
-# and sets its buttons (a mask, bit n for button n).
+# fw_demo_stick X Y BUTTONS [FRAMES]: moves the virtual stick (raw -32767
+# to 32767) and sets its buttons (a mask, bit n for button n); with FRAMES,
+# only for that many reads of the joystick (one a frame), then back to rest.
 fw_demo_stick() {
-    echo "$1 $2 $3" >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
+    fw_stick_count=$((${fw_stick_count:-0} + 1))
+    echo "$1 $2 $3 ${4:-} #$fw_stick_count" >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
 }
 
 # fw_demo_shot FILE: a PNG of the demo's window as it is now.

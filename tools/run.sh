@@ -7,7 +7,7 @@
 # With DISPLAY set, the demo opens on that display: the arrow keys move the
 # flag, Z and X switch between the effect and the shader pair, Escape quits.
 # Without DISPLAY, it runs on a virtual display and takes a scripted tour
-# (a few seconds idle, the arrow keys, the virtual stick, Z, X, Escape),
+# (a few seconds idle, Z, X, the virtual stick, an arrow key, Escape),
 # writing PNG screenshots to a folder named at the end.
 #
 # This machine has no game controller, and the demo refuses to start without
@@ -50,7 +50,7 @@ if [ -n "${FW_OWN_DISPLAY:-}" ]; then
     (cd "$data" && WINEDEBUG=-all,trace+msgbox sh "$fw_root/tools/wine-run.sh" \
         "$fw_demo_dir/$fw_program.exe" 2>"$trace") || status=$?
     sed -n 's/.*MSGBOX_OnInit L"\(.*\)"$/message box "Error": \1/p' "$trace"
-    echo "fw exited with code $status"
+    echo "$fw_program exited with code $status"
     exit $status
 fi
 
@@ -63,23 +63,24 @@ if [ "$fw_program" = showcase ]; then
 elif [ "$mode" = controller ] && fw_demo_find_window; then
     sleep 3
     fw_demo_shot "$shots/1-shader-path.png"
-    fw_demo_hold Right 0.15
-    sleep 0.3
-    fw_demo_shot "$shots/2-right-arrow.png"
-    fw_demo_hold Left 0.3
-    sleep 1
-    fw_demo_shot "$shots/3-left-arrow.png"
-    fw_demo_stick 32767 0 0
-    sleep 0.15
-    fw_demo_stick 0 0 0
-    sleep 1
-    fw_demo_shot "$shots/4-stick-right.png"
     fw_demo_hold z 0.2
     sleep 2
-    fw_demo_shot "$shots/5-effect-path.png"
+    fw_demo_shot "$shots/2-effect-path.png"
     fw_demo_hold x 0.2
     sleep 1
-    fw_demo_shot "$shots/6-shader-path-again.png"
+    fw_demo_shot "$shots/3-shader-path-again.png"
+    # Everything circles the flag, so a push moves the whole scene. The
+    # stick pushes for an exact number of frames, so an equal push the other
+    # way brings the scene back.
+    fw_demo_stick 32767 0 0 3
+    sleep 1
+    fw_demo_shot "$shots/4-stick-right.png"
+    fw_demo_stick -32767 0 0 3
+    sleep 1.5
+    fw_demo_shot "$shots/5-stick-left.png"
+    fw_demo_hold Up 0.1
+    sleep 1
+    fw_demo_shot "$shots/6-up-arrow.png"
     fw_demo_hold Escape 0.1
 fi
 status=$(fw_demo_wait 30) || {

@@ -6,16 +6,26 @@
 //
 // The stick is scripted through a text file named by the environment
 // variable FW_JOYSTICK (a Windows path; Wine maps a Unix one through drive
-// Z:). Each read of the joystick reads the file again: "X Y BUTTONS", the
-// raw axis positions from -32767 to 32767 (0 at rest; Y negative is up) and
-// a mask of the pressed buttons (bit n is button n; decimal, or hex with
-// 0x). A missing or unreadable file leaves the stick as it was.
+// Z:). Each read of the joystick reads the file again: "X Y BUTTONS [READS]",
+// the raw axis positions from -32767 to 32767 (0 at rest; Y negative is up),
+// a mask of the pressed buttons (bit n is button n; decimal, or hex with 0x)
+// and, optionally, for how many reads that state holds before the stick
+// returns to rest by itself. A program reads its joystick once a frame, so
+// READS makes a push last an exact number of frames. Any change of the text
+// starts the count again; text after READS is ignored, so a tag there tells
+// two equal pushes apart. A missing or unreadable file leaves the stick as it
+// was.
 #include "real/virtual_joystick.h"
 
 #include <cstdio>
 #include <cstdlib>
+#include <string>
 
 namespace {
+
+// The script last read, and the reads it has left when it has a count.
+std::string script;
+long readsLeft = -1;
 
 void ReadScript() {
     const char *path = std::getenv("FW_JOYSTICK");
@@ -26,13 +36,27 @@ void ReadScript() {
     if (file == nullptr) {
         return;
     }
+    char text[128] = {};
+    const size_t size = std::fread(text, 1, sizeof text - 1, file);
+    std::fclose(file);
+    const std::string current(text, size);
     long x = 0;
     long y = 0;
     long buttons = 0;
-    const int read = std::fscanf(file, "%ld %ld %li", &x, &y, &buttons);
-    std::fclose(file);
-    if (read != 3) {
+    long reads = -1;
+    if (std::sscanf(text, "%ld %ld %li %ld", &x, &y, &buttons, &reads) < 3) {
         return;
+    }
+    if (current != script) {
+        script = current;
+        readsLeft = reads;
+    }
+    if (readsLeft == 0) {
+        virtual_joystick::Reset();
+        return;
+    }
+    if (readsLeft > 0) {
+        --readsLeft;
     }
     virtual_joystick::SetAxes(x, y);
     for (int button = 0; button < 32; ++button) {

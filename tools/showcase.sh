@@ -7,9 +7,12 @@
 # the sound, Escape quits.
 
 # fw_showcase_press KEY: one press of an xdotool key, long enough for a frame
+# to see it at a few frames a second. (A key released before the next frame
+# reads the keyboard is never seen; controller buttons below are pressed for
+# a number of frames instead.)
 # to see it.
 fw_showcase_press() {
-    fw_demo_hold "$1" 0.25
+    fw_demo_hold "$1" 0.5
     sleep 0.3
 }
 
@@ -51,7 +54,9 @@ fw_showcase_tour() {
     sleep 1
     fw_demo_shot "$1/4-glow-trails.png"
     fw_showcase_press c
-    fw_showcase_press z
+    # Button 0 of the controller for two frames: the chime.
+    fw_demo_stick 0 0 1 2
+    sleep 0.5
     fw_demo_shot "$1/5-burst.png"
     fw_demo_hold Left 0.6
     fw_demo_stick 0 -32767 0
@@ -62,10 +67,8 @@ fw_showcase_tour() {
     sleep 0.5
     fw_showcase_press s
     # Button 1 of the controller: the pop.
-    fw_demo_stick 0 0 2
-    sleep 0.3
-    fw_demo_stick 0 0 0
-    sleep 0.3
+    fw_demo_stick 0 0 2 2
+    sleep 0.5
     fw_demo_shot "$1/7-pop.png"
     fw_showcase_press Escape
 }

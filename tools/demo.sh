@@ -2,7 +2,10 @@
 # demo up beside the stand-ins that this machine needs, starts it, and drives
 # its window on the X display the way a person would (keys through xdotool,
 # the virtual game controller through its script file, screenshots through
-# ImageMagick's import).
+# ImageMagick's import). fw_program names the program (fw, the demo, unless
+# set: showcase) and fw_title its window's title.
+fw_program=${fw_program:-fw}
+fw_title=${fw_title:-fw}
 
 # fw_demo_prepare DIR [no-controller]: DIR gets a copy of the demo, and
 # tools/wine-run.sh links beside it the shader-compiler stand-in and, unless
@@ -12,7 +15,7 @@
 fw_demo_prepare() {
     fw_demo_dir=$1
     mkdir -p "$fw_demo_dir"
-    cp "$fw_build/fw.exe" "$fw_demo_dir/"
+    cp "$fw_build/$fw_program.exe" "$fw_demo_dir/"
     rm -f "$fw_demo_dir"/dinput8*.dll
     export FW_STANDIN_DIR="$fw_build/standins"
     export FW_STANDINS="d3dcompiler_47 dinput8"
@@ -32,7 +35,7 @@ fw_demo_start() {
     (
         cd "$1" || exit 1
         status=0
-        sh "$fw_root/tools/answer-boxes.sh" "$fw_demo_dir/fw.exe" >"$fw_demo_dir/boxes.txt" ||
+        sh "$fw_root/tools/answer-boxes.sh" "$fw_demo_dir/$fw_program.exe" >"$fw_demo_dir/boxes.txt" ||
             status=$?
         echo "$status" >"$fw_demo_dir/status"
     ) &
@@ -44,7 +47,7 @@ fw_demo_start() {
 fw_demo_find_window() {
     fw_demo_window=""
     for _ in $(seq 300); do
-        fw_demo_window=$(xdotool search --onlyvisible --name '^fw$' 2>/dev/null | head -n 1)
+        fw_demo_window=$(xdotool search --onlyvisible --name "^$fw_title\$" 2>/dev/null | head -n 1)
         [ -n "$fw_demo_window" ] && return 0
         [ -f "$fw_demo_dir/status" ] && break
         sleep 0.1

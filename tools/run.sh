@@ -2,6 +2,8 @@
 # Builds fw and runs the demo under Wine as a person would see it.
 #
 #   sh tools/run.sh [--no-controller]
+#   sh tools/run.sh showcase
+#   sh tools/run.sh selftest
 #
 # With DISPLAY set, the demo opens on that display: the arrow keys move the
 # flag, Z and X switch between the effect and the shader pair, Escape quits.
@@ -13,33 +15,53 @@
 # one: a dinput8.dll stand-in beside the program adds a virtual one.
 # --no-controller leaves it out, to see the start-up failure the demo shows
 # then. Ends with the demo's exit code, after the error boxes it showed.
+#
+# "showcase" runs the showcase program instead, the same way (its keys and
+# tour: tools/showcase.sh). "selftest" runs the shader self-test program in
+# data/ and prints its report.
 set -eu
 cd "$(dirname "$0")/.."
 mode=controller
 case "${1:-}" in
 --no-controller) mode=no-controller ;;
+showcase) fw_program=showcase fw_title="fw showcase" ;;
+selftest) fw_program=fw_selftest ;;
 "") ;;
 *)
-    echo "usage: sh tools/run.sh [--no-controller]" >&2
+    echo "usage: sh tools/run.sh [--no-controller | showcase | selftest]" >&2
     exit 2
     ;;
 esac
 [ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
 . tools/env.sh
 . tools/demo.sh
+. tools/showcase.sh
 fw_build_all
 fw_start
-fw_demo_prepare "$fw_build/demo" "$mode"
-data="$fw_root/data"
+if [ "$fw_program" = showcase ]; then
+    fw_demo_prepare "$fw_build/showcase" "$mode"
+    data="$fw_build/showcase"
+else
+    fw_demo_prepare "$fw_build/demo" "$mode"
+    data="$fw_root/data"
+fi
+
+if [ "$fw_program" = fw_selftest ]; then
+    # No window to drive: the report goes to the console, boxes are answered.
+    status=0
+    (cd "$data" && sh "$fw_root/tools/answer-boxes.sh" "$fw_demo_dir/$fw_program.exe") || status=$?
+    echo "$fw_program exited with code $status"
+    exit $status
+fi
 
 if [ -n "${FW_OWN_DISPLAY:-}" ]; then
     # A person answers the boxes here; their texts are printed afterwards.
     trace="$fw_demo_dir/trace.txt"
     status=0
     (cd "$data" && WINEDEBUG=-all,trace+msgbox sh "$fw_root/tools/wine-run.sh" \
-        "$fw_demo_dir/fw.exe" 2>"$trace") || status=$?
+        "$fw_demo_dir/$fw_program.exe" 2>"$trace") || status=$?
     sed -n 's/.*MSGBOX_OnInit L"\(.*\)"$/message box "Error": \1/p' "$trace"
-    echo "fw exited with code $status"
+    echo "$fw_program exited with code $status"
     exit $status
 fi
 
@@ -47,7 +69,9 @@ shots="$fw_build/screenshots"
 rm -rf "$shots"
 mkdir -p "$shots"
 fw_demo_start "$data"
-if [ "$mode" = controller ] && fw_demo_find_window; then
+if [ "$fw_program" = showcase ]; then
+    [ "$mode" = controller ] && fw_demo_find_window && fw_showcase_tour "$shots"
+elif [ "$mode" = controller ] && fw_demo_find_window; then
     sleep 3
     fw_demo_shot "$shots/1-shader-path.png"
     fw_demo_hold z 0.2
@@ -77,5 +101,5 @@ status=$(fw_demo_wait 30) || {
 }
 cat "$fw_demo_dir/boxes.txt"
 ls "$shots"/*.png >/dev/null 2>&1 && echo "screenshots in $shots"
-echo "fw exited with code $status"
+echo "$fw_program exited with code $status"
 exit "$status"

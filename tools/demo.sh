@@ -104,5 +104,6 @@ fw_demo_stick() {
 
 # fw_demo_shot FILE: a PNG of the demo's window as it is now.
 fw_demo_shot() {
-    import -silent -window "$fw_demo_window" "$1"
+    # A window that has gone leaves import waiting for ever.
+    timeout 20 import -silent -window "$fw_demo_window" "$1"
 }

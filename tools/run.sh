@@ -34,20 +34,21 @@ usage() {
 mode=controller
 program=""
 data=""
-for arg in "$@"; do
-    case "$arg" in
+while [ $# -gt 0 ]; do
+    case "$1" in
     --no-controller) mode=no-controller ;;
     -*) usage ;;
     *)
         if [ -z "$program" ]; then
-            program=$arg
+            program=$1
         elif [ -z "$data" ]; then
-            data=$arg
+            data=$1
         else
             usage
         fi
         ;;
     esac
+    shift
 done
 
 # A program of the caller's: checked and made absolute before anything else.
@@ -61,10 +62,12 @@ showcase) fw_program=showcase fw_title="fw showcase" ;;
 selftest) fw_program=fw_selftest ;;
 *)
     [ -e "$program" ] || refuse "no such program: $program"
-    # A Windows executable: "MZ", and at the offset stored at 0x3C "PE\0\0".
+    # A Windows executable: "MZ", at the offset stored at 0x3C "PE\0\0", and
+    # in the characteristics 22 bytes on no DLL flag (0x2000).
     pe=$(od -An -tu4 -j60 -N4 "$program" 2>/dev/null | tr -d ' ')
     { [ -f "$program" ] && [ "$(head -c 2 "$program")" = MZ ] && [ -n "$pe" ] &&
-        [ "$(od -An -c -j"$pe" -N4 "$program" | tr -d ' ')" = 'PE\0\0' ]; } ||
+        [ "$(od -An -c -j"$pe" -N4 "$program" | tr -d ' ')" = 'PE\0\0' ] &&
+        flags=$(od -An -tu2 -j$((pe + 22)) -N2 "$program") && [ $((${flags:-8192} & 0x2000)) = 0 ]; } ||
         refuse "not a Windows executable: $program"
     [ -z "$data" ] && data=$(dirname "$program")
     [ -d "$data" ] || refuse "no such data folder: $data"

@@ -1,9 +1,9 @@
 // The task tree at its full pool each frame, and CRC-32 against zlib's.
-#include "bench/benches.h"
-#include "bench/measure.h"
+#include "benches.h"
+#include "measure.h"
 
-#include "util/crc32.h"
-#include "util/task.h"
+#include <fw/util/crc32.h>
+#include <fw/util/task.h>
 
 #include <zlib.h>
 

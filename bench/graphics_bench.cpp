@@ -1,15 +1,15 @@
 // The frame loop against a bare Direct3D 9 loop, and screen rectangles drawn
 // four ways: the quad batch, one raw DrawPrimitiveUP, ID3DXSprite and one
 // DrawRect each.
-#include "bench/benches.h"
-#include "bench/measure.h"
+#include "benches.h"
+#include "measure.h"
 
-#include "app/framework.h"
-#include "graphics/graphics.h"
-#include "graphics/quad.h"
-#include "graphics/renderstate.h"
-#include "input/input.h"
-#include "resources/quad_batch.h"
+#include <fw/app/framework.h>
+#include <fw/graphics/graphics.h>
+#include <fw/graphics/quad.h>
+#include <fw/graphics/renderstate.h>
+#include <fw/input/input.h>
+#include <fw/resources/quad_batch.h>
 
 #include <d3dx9.h>
 

@@ -6,11 +6,11 @@
 //     --quick: 20 sound cycles and 10 s of stress frames instead of 1000 and
 //              60 s, for trying the program out
 //     --only:  one of startup, frame, quads, tasks, crc, sound, stress
-#include "bench/benches.h"
-#include "bench/measure.h"
+#include "benches.h"
+#include "measure.h"
 
-#include "app/framework.h"
-#include "graphics/graphics.h"
+#include <fw/app/framework.h>
+#include <fw/graphics/graphics.h>
 
 #include <cmath>
 #include <cstdint>

@@ -1,4 +1,4 @@
-#include "bench/measure.h"
+#include "measure.h"
 
 #include <windows.h>
 

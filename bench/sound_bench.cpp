@@ -1,10 +1,10 @@
 // The sound worker's own CPU time, the platform's mixing cost, and the two
 // stress runs: InitSound / ReleaseSound cycles with a stream, and a long
 // frame loop with a looping stream whose refills are watched.
-#include "bench/benches.h"
-#include "bench/measure.h"
+#include "benches.h"
+#include "measure.h"
 
-#include "sound/sound.h"
+#include <fw/sound/sound.h>
 
 #include <tlhelp32.h>
 

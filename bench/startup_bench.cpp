@@ -1,14 +1,14 @@
 // Start-up and shutdown: the framework's program against a bare program with
 // the same platform set-up, each run as a process of its own, alternately.
-#include "bench/benches.h"
-#include "bench/measure.h"
+#include "benches.h"
+#include "measure.h"
 
-#include "app/framework.h"
-#include "app/window.h"
-#include "app/window_state.h"
-#include "graphics/graphics.h"
-#include "input/input.h"
-#include "sound/sound.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
+#include "../app/window_state.h"
+#include <fw/graphics/graphics.h>
+#include <fw/input/input.h>
+#include <fw/sound/sound.h>
 
 #include <d3d9.h>
 #include <dinput.h>

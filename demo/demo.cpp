@@ -1,10 +1,10 @@
-#include "demo/demo.h"
+#include "demo.h"
 
-#include "app/window.h"
-#include "graphics/graphics.h"
-#include "input/buttons.h"
-#include "resources/mesh.h"
-#include "shader/shader.h"
+#include <fw/app/window.h>
+#include <fw/graphics/graphics.h>
+#include <fw/input/buttons.h>
+#include <fw/resources/mesh.h>
+#include <fw/shader/shader.h>
 
 namespace {
 

@@ -1,11 +1,11 @@
 // The fw demo: starts the framework with an 800 x 600 window, loads the flag,
 // the box and the shaders, prints the device's best shader profiles and runs
 // the demo scene until the window is closed or Escape is pressed.
-#include "app/framework.h"
-#include "demo/demo.h"
-#include "graphics/graphics.h"
-#include "resources/mesh.h"
-#include "shader/shader.h"
+#include <fw/app/framework.h>
+#include "demo.h"
+#include <fw/graphics/graphics.h>
+#include <fw/resources/mesh.h>
+#include <fw/shader/shader.h>
 
 #include <d3dx9.h>
 

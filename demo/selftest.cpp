@@ -2,8 +2,8 @@
 // TestShader (its lines go to the console, its failures to message boxes),
 // shuts down and ends with exit code 0. Run it in data/, where the test's
 // four files are.
-#include "app/framework.h"
-#include "shader/shader.h"
+#include <fw/app/framework.h>
+#include <fw/shader/shader.h>
 
 int main(int, char **) {
     if (InitFramework("fw", 800, 600, 1) != 0) {

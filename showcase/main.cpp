@@ -11,17 +11,17 @@
 // (button 3) the trails, S (button 4) stops and resumes the sound, Escape
 // quits. Reads "spark.png", "music.wav", "chime.wav" and "pop.wav" from the
 // working folder. Prints a line for every change of a sound channel's state.
-#include "app/framework.h"
-#include "app/window.h"
-#include "graphics/graphics.h"
-#include "graphics/renderstate.h"
-#include "input/buttons.h"
-#include "resources/font.h"
-#include "resources/quad_batch.h"
-#include "resources/texture.h"
-#include "sound/sound.h"
-#include "util/sintable.h"
-#include "util/task.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
+#include <fw/graphics/graphics.h>
+#include <fw/graphics/renderstate.h>
+#include <fw/input/buttons.h>
+#include <fw/resources/font.h>
+#include <fw/resources/quad_batch.h>
+#include <fw/resources/texture.h>
+#include <fw/sound/sound.h>
+#include <fw/util/sintable.h>
+#include <fw/util/task.h>
 
 #include <mmsystem.h>
 

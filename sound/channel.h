@@ -1,15 +1,16 @@
-// Sound channels: SoundChannels[0] to [255] (sound.h), each able to hold one
-// PCM wave file, opened either static (all samples in one buffer of exactly
-// their size, played once from the start) or streaming (a four-second
-// buffer played in a loop while the sound worker refills the half just
-// played with the next two seconds of the file).
-//
-// Channels exist for the whole run and are only opened and closed; closing
-// empties every field. A channel keeps its file open while it holds it.
-// Calls come from the main thread, except Update, which only the sound
-// worker makes with SoundLock held. Opening, playing and closing a stream
-// take SoundLock, and fail with E_FAIL while the sound system is not
-// started, since the lock does not exist then; static channels never lock.
+/// \file
+/// Sound channels: SoundChannels[0] to [255] (sound.h), each able to hold one
+/// PCM wave file, opened either static (all samples in one buffer of exactly
+/// their size, played once from the start) or streaming (a four-second
+/// buffer played in a loop while the sound worker refills the half just
+/// played with the next two seconds of the file).
+///
+/// Channels exist for the whole run and are only opened and closed; closing
+/// empties every field. A channel keeps its file open while it holds it.
+/// Calls come from the main thread, except Update, which only the sound
+/// worker makes with SoundLock held. Opening, playing and closing a stream
+/// take SoundLock, and fail with E_FAIL while the sound system is not
+/// started, since the lock does not exist then; static channels never lock.
 #pragma once
 
 #include <windows.h>
@@ -17,10 +18,16 @@
 #include <dsound.h>
 #include <mmsystem.h>
 
+/// The number of channels.
 constexpr unsigned SOUND_CHANNEL_MAX = 256;
 
-enum SoundChannelMode { SOUND_CHANNEL_STATIC, SOUND_CHANNEL_STREAM };
+/// How a channel holds its file.
+enum SoundChannelMode {
+    SOUND_CHANNEL_STATIC, ///< all samples in one buffer, played once
+    SOUND_CHANNEL_STREAM  ///< a four-second buffer refilled by the sound worker
+};
 
+/// One channel: a DirectSound buffer and the wave file that feeds it.
 class SoundChannel {
   public:
     SoundChannel();
@@ -28,54 +35,63 @@ class SoundChannel {
     SoundChannel(const SoundChannel &) = delete;
     SoundChannel &operator=(const SoundChannel &) = delete;
 
-    // Closes the channel, then reads the file's format and opens its
-    // samples in the given mode, filling the whole buffer. Opening does not
-    // play. E_FAIL, and the channel empty, for a file it cannot use; once the
-    // buffer exists, the result of the first Fill.
+    /// Closes the channel, then reads the file's format and opens its
+    /// samples in the given mode, filling the whole buffer. Opening does not
+    /// play. E_FAIL, and the channel empty, for a file it cannot use; once the
+    /// buffer exists, the result of the first Fill.
     HRESULT Open(const char *fileName, SoundChannelMode mode);
-    // Writes `bytes` at `offset` of the buffer: samples from the file when
-    // `read` is set (silence where the data runs out), else silence. `count`
-    // receives the bytes written, unless none were; a looping stream that
-    // had nothing left to read is positioned at LoopStart instead.
+    /// Writes `bytes` at `offset` of the buffer: samples from the file when
+    /// `read` is set (silence where the data runs out), else silence. `count`
+    /// receives the bytes written, unless none were; a looping stream that
+    /// had nothing left to read is positioned at LoopStart instead.
     HRESULT Fill(BOOL read, DWORD offset, DWORD bytes, DWORD *count);
-    // Fills a locked region with the format's silence byte.
+    /// Fills a locked region with the format's silence byte.
     void FillSilence(void *region, DWORD bytes);
-    // The worker's refill of a streaming channel, half a buffer at a time,
-    // once the play cursor has left that half; nothing for other channels.
+    /// The worker's refill of a streaming channel, half a buffer at a time,
+    /// once the play cursor has left that half; nothing for other channels.
     void Update();
-    // A static channel plays once from its start; a stream loops on from
-    // where it stopped. E_FAIL for an empty channel.
+    /// A static channel plays once from its start; a stream loops on from
+    /// where it stopped. E_FAIL for an empty channel.
     HRESULT Play();
-    // Stops the buffer, closes the file, releases the buffer and empties
-    // every field; returns 1.
+    /// Stops the buffer, closes the file, releases the buffer and empties
+    /// every field; returns 1.
     HRESULT Close();
 
-    LPDIRECTSOUNDBUFFER8 lpBuffer; // null while the channel is empty
-    WAVEFORMATEX Format;           // the first 18 bytes of the "fmt " chunk
-    HMMIO hmmio;                   // the wave file, open while the channel holds it
-    MMCKINFO RiffChunk;
-    MMCKINFO DataChunk; // dwDataOffset: file position of the first sample
-    DWORD BufferBytes;  // non-zero exactly while the channel is in use
-    DWORD HalfBytes;    // non-zero exactly for a streaming channel
-    DWORD WriteOffset;  // the half the next refill writes: 0 or HalfBytes
-    LONG RefillPhase;   // 0: refill the first half once past the middle; 1: the second
-    LONG Reading;       // 0 once the stream has run out: refills write silence
-    LONG Loop;          // a stream starts over at LoopStart when its data runs out
-    DWORD LoopStart;    // byte offset into the samples; always 0 here
-    DWORD ReadPosition; // byte offset into the samples of the next read
+    LPDIRECTSOUNDBUFFER8 lpBuffer; ///< null while the channel is empty
+    WAVEFORMATEX Format;           ///< the first 18 bytes of the "fmt " chunk
+    HMMIO hmmio;                   ///< the wave file, open while the channel holds it
+    MMCKINFO RiffChunk;            ///< the file's RIFF chunk
+    MMCKINFO DataChunk;            ///< dwDataOffset: file position of the first sample
+    DWORD BufferBytes;             ///< non-zero exactly while the channel is in use
+    DWORD HalfBytes;               ///< non-zero exactly for a streaming channel
+    DWORD WriteOffset;             ///< the half the next refill writes: 0 or HalfBytes
+    LONG RefillPhase;              ///< 0: refill the first half once past the middle; 1: the second
+    LONG Reading;                  ///< 0 once the stream has run out: refills write silence
+    LONG Loop;                     ///< a stream starts over at LoopStart when its data runs out
+    DWORD LoopStart;               ///< byte offset into the samples; always 0 here
+    DWORD ReadPosition;            ///< byte offset into the samples of the next read
 };
 
-// A buffer of `bytes` in `format` with `flags`, as IDirectSoundBuffer8, or
-// null without a device or when DirectSound refuses it.
+/// A buffer of `bytes` in `format` with `flags`, as IDirectSoundBuffer8, or
+/// null without a device or when DirectSound refuses it.
 LPDIRECTSOUNDBUFFER8 CreateChannelBuffer(const WAVEFORMATEX *format, DWORD bytes, DWORD flags);
 
 // The index operations. An index of SOUND_CHANNEL_MAX or more touches no
 // channel and gives E_FAIL.
+
+/// Opens `fileName` static in channel `index`; E_FAIL for a channel in use,
+/// else Open's result.
 HRESULT LoadSoundChannel(unsigned index, const char *fileName);
+/// Opens `fileName` streaming in channel `index`; as LoadSoundChannel.
 HRESULT StreamSoundChannel(unsigned index, const char *fileName);
+/// Plays the channel (Play); E_FAIL for an empty one.
 HRESULT PlaySoundChannel(unsigned index);
+/// Stops the channel's buffer where it is; E_FAIL for an empty channel.
 HRESULT StopSoundChannel(unsigned index);
+/// Closes the channel (Close).
 HRESULT CloseSoundChannel(unsigned index);
+/// Sets whether a stream starts over when its data runs out (`flag` 1) or
+/// plays silence (0); S_OK.
 HRESULT SetSoundChannelLoop(unsigned index, LONG flag);
-// 1 for an index outside the channel table, else 0.
+/// 1 for an index outside the channel table, else 0.
 int IsSoundChannelInvalid(unsigned index);

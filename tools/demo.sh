@@ -3,7 +3,8 @@
 # its window on the X display the way a person would (keys through xdotool,
 # the virtual game controller through its script file, screenshots through
 # ImageMagick's import). fw_program names the program (fw, the demo, unless
-# set: showcase) and fw_title its window's title.
+# set: showcase) and fw_title its window's title; fw_program_file, when set,
+# is the executable to run instead of the build's $fw_program.exe.
 fw_program=${fw_program:-fw}
 fw_title=${fw_title:-fw}
 
@@ -15,7 +16,7 @@ fw_title=${fw_title:-fw}
 fw_demo_prepare() {
     fw_demo_dir=$1
     mkdir -p "$fw_demo_dir"
-    cp "$fw_build/$fw_program.exe" "$fw_demo_dir/"
+    cp "${fw_program_file:-$fw_build/$fw_program.exe}" "$fw_demo_dir/$fw_program.exe"
     rm -f "$fw_demo_dir"/dinput8*.dll
     export FW_STANDIN_DIR="$fw_build/standins"
     export FW_STANDINS="d3dcompiler_47 dinput8"

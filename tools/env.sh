@@ -13,16 +13,17 @@ export ALSA_CONFIG_PATH="$fw_root/tools/alsa-null.conf"
 export FW_STANDIN_DIR="$fw_build/standins"
 export FW_STANDINS="d3dcompiler_47"
 
-# Installs what is missing, configures and builds.
+# Installs what is missing, configures and builds everything, or only the
+# targets named as arguments.
 fw_build_all() {
     sh "$fw_root/tools/deps.sh" "$fw_build"
     cd "$fw_root"
     if [ -n "${FW_BUILD_DIR:-}" ]; then
         cmake -S . -B "$fw_build" --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
-        cmake --build "$fw_build" -j 2
+        cmake --build "$fw_build" -j 2 ${1:+--target} "$@"
     else
         cmake --preset default >/dev/null
-        cmake --build --preset default
+        cmake --build --preset default ${1:+--target} "$@"
     fi
 }
 

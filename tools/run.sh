@@ -1,44 +1,99 @@
 #!/bin/sh
-# Builds fw and runs the demo under Wine as a person would see it.
+# Builds what it runs and runs a program on fw under Wine as a person would
+# see it.
 #
-#   sh tools/run.sh [--no-controller]
-#   sh tools/run.sh showcase
-#   sh tools/run.sh selftest
+#   sh tools/run.sh [--no-controller]                    the demo
+#   sh tools/run.sh [--no-controller] showcase | selftest
+#   sh tools/run.sh [--no-controller] PROGRAM.exe [DATA_DIR]
 #
-# With DISPLAY set, the demo opens on that display: the arrow keys move the
-# flag, Z and X switch between the effect and the shader pair, Escape quits.
-# Without DISPLAY, it runs on a virtual display and takes a scripted tour
-# (a few seconds idle, Z, X, the virtual stick, an arrow key, Escape),
-# writing PNG screenshots to a folder named at the end.
+# With DISPLAY set, the program opens on that display (the demo: the arrow
+# keys move the flag, Z and X switch between the effect and the shader pair,
+# Escape quits). Without DISPLAY, it runs on a virtual display: the demo and
+# the showcase take a scripted tour (the demo: a few seconds idle, Z, X, the
+# virtual stick, an arrow key, Escape), any other program is left alone for a
+# few seconds and then gets Escape; PNG screenshots go to a folder named at
+# the end.
 #
-# This machine has no game controller, and the demo refuses to start without
-# one: a dinput8.dll stand-in beside the program adds a virtual one.
-# --no-controller leaves it out, to see the start-up failure the demo shows
-# then. Ends with the demo's exit code, after the error boxes it showed.
+# This machine has no game controller, and fw's start-up fails without one:
+# a dinput8.dll stand-in beside a copy of the program adds a virtual one.
+# --no-controller leaves it out, to see the start-up failure shown then. Ends
+# with the program's exit code, after the error boxes it showed.
 #
-# "showcase" runs the showcase program instead, the same way (its keys and
-# tour: tools/showcase.sh). "selftest" runs the shader self-test program in
-# data/ and prints its report.
+# "showcase" runs the showcase program (its keys and tour: tools/showcase.sh).
+# "selftest" runs the shader self-test program in data/ and prints its report.
+# PROGRAM.exe is any Windows program (a program of your own on fw), run in
+# DATA_DIR, by default the folder it is in.
 set -eu
-cd "$(dirname "$0")/.."
+refuse() {
+    echo "tools/run.sh: $1" >&2
+    exit 2
+}
+usage() {
+    refuse "usage: sh tools/run.sh [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
+}
 mode=controller
-case "${1:-}" in
---no-controller) mode=no-controller ;;
+program=""
+data=""
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --no-controller) mode=no-controller ;;
+    -*) usage ;;
+    *)
+        if [ -z "$program" ]; then
+            program=$1
+        elif [ -z "$data" ]; then
+            data=$1
+        else
+            usage
+        fi
+        ;;
+    esac
+    shift
+done
+
+# A program of the caller's: checked and made absolute before anything else.
+own=""
+case "$program" in
+"" | demo | showcase | selftest) [ -z "$data" ] || usage ;;
+esac
+case "$program" in
+"" | demo) ;;
 showcase) fw_program=showcase fw_title="fw showcase" ;;
 selftest) fw_program=fw_selftest ;;
-"") ;;
 *)
-    echo "usage: sh tools/run.sh [--no-controller | showcase | selftest]" >&2
-    exit 2
+    [ -e "$program" ] || refuse "no such program: $program"
+    # A Windows executable: "MZ", at the offset stored at 0x3C "PE\0\0", and
+    # in the characteristics 22 bytes on no DLL flag (0x2000).
+    pe=$(od -An -tu4 -j60 -N4 "$program" 2>/dev/null | tr -d ' ')
+    { [ -f "$program" ] && [ "$(head -c 2 "$program")" = MZ ] && [ -n "$pe" ] &&
+        [ "$(od -An -c -j"$pe" -N4 "$program" | tr -d ' ')" = 'PE\0\0' ] &&
+        flags=$(od -An -tu2 -j$((pe + 22)) -N2 "$program") && [ $((${flags:-8192} & 0x2000)) = 0 ]; } ||
+        refuse "not a Windows executable: $program"
+    [ -z "$data" ] && data=$(dirname "$program")
+    [ -d "$data" ] || refuse "no such data folder: $data"
+    data=$(cd "$data" && pwd)
+    own="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
+    fw_program=$(basename "$program" .exe)
     ;;
 esac
+
+cd "$(dirname "$0")/.."
 [ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
 . tools/env.sh
 . tools/demo.sh
 . tools/showcase.sh
-fw_build_all
+standins="d3dcompiler_standin fw_dinput8"
+case "$program" in
+"" | demo) fw_build_all fw_demo $standins ;;
+showcase) fw_build_all fw_showcase $standins ;;
+selftest) fw_build_all fw_selftest $standins ;;
+*) fw_build_all $standins ;;
+esac
 fw_start
-if [ "$fw_program" = showcase ]; then
+if [ -n "$own" ]; then
+    fw_program_file=$own
+    fw_demo_prepare "$fw_build/run/$fw_program" "$mode"
+elif [ "$fw_program" = showcase ]; then
     fw_demo_prepare "$fw_build/showcase" "$mode"
     data="$fw_build/showcase"
 else
@@ -69,7 +124,21 @@ shots="$fw_build/screenshots"
 rm -rf "$shots"
 mkdir -p "$shots"
 fw_demo_start "$data"
-if [ "$fw_program" = showcase ]; then
+if [ -n "$own" ]; then
+    # Three shots of the screen two seconds apart, unless the program ends
+    # first, then Escape to each of its windows.
+    for shot in 1 2 3; do
+        sleep 2
+        [ -f "$fw_demo_dir/status" ] && break
+        timeout 20 import -silent -window root "$shots/$shot.png"
+    done
+    if [ ! -f "$fw_demo_dir/status" ]; then
+        for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+            fw_demo_window=$window
+            fw_demo_hold Escape 0.2 2>/dev/null || true
+        done
+    fi
+elif [ "$fw_program" = showcase ]; then
     [ "$mode" = controller ] && fw_demo_find_window && fw_showcase_tour "$shots"
 elif [ "$mode" = controller ] && fw_demo_find_window; then
     sleep 3
@@ -95,7 +164,7 @@ elif [ "$mode" = controller ] && fw_demo_find_window; then
     fw_demo_hold Escape 0.1
 fi
 status=$(fw_demo_wait 30) || {
-    echo "the demo did not end" >&2
+    echo "$fw_program did not end" >&2
     kill "$fw_demo_pid" 2>/dev/null
     exit 1
 }

@@ -1,11 +1,11 @@
 // The framework whole on Wine's real platform: window, Direct3D 9,
 // DirectSound over ALSA's null device and the DirectInput keyboard, with the
 // game controller that this machine lacks supplied by the test.
-#include "app/framework.h"
-#include "app/window.h"
-#include "graphics/graphics.h"
-#include "input/buttons.h"
-#include "sound/sound.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
+#include <fw/graphics/graphics.h>
+#include <fw/input/buttons.h>
+#include <fw/sound/sound.h>
 
 #include "real/display.h"
 #include "real/virtual_joystick.h"

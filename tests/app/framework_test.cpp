@@ -1,5 +1,5 @@
-#include "app/framework.h"
-#include "app/window.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
 
 #include "fake/d3d9.h"
 #include "fake/dinput.h"

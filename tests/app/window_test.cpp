@@ -1,5 +1,5 @@
-#include "app/framework.h"
-#include "app/window.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
 
 #include "fake/fake.h"
 #include "fake/win32.h"

@@ -1,4 +1,4 @@
-#include "bench/measure.h"
+#include "../../bench/measure.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
 // The demo scene on the fake platform: only what a screenshot cannot show
 // exactly (per-frame sequences, matrix layouts, the colour conversion, the
 // frame cut short). The scene itself is checked whole in scene.sh.
-#include "demo/demo.h"
-#include "input/input_state.h"
+#include "../../demo/demo.h"
+#include "../../input/input_state.h"
 #include "shader/shader_test.h"
 
 #include <cmath>

@@ -3,13 +3,13 @@
 // the fake Direct3D's log entries.
 #pragma once
 
-#include "app/window_state.h"
+#include "../../app/window_state.h"
 #include "fake/d3d9.h"
 #include "fake/fake.h"
 #include "fake/win32.h"
-#include "graphics/graphics.h"
-#include "graphics/quad.h"
-#include "graphics/renderstate.h"
+#include <fw/graphics/graphics.h>
+#include <fw/graphics/quad.h>
+#include <fw/graphics/renderstate.h>
 
 #include <gtest/gtest.h>
 

@@ -3,10 +3,10 @@
 // test: Wine refuses it while a default-pool object is alive.)
 #include "fake/d3dx_resources.h"
 #include "graphics_test.h"
-#include "resources/font.h"
-#include "resources/mesh.h"
-#include "resources/texture.h"
-#include "shader/shader.h"
+#include <fw/resources/font.h>
+#include <fw/resources/mesh.h>
+#include <fw/resources/texture.h>
+#include <fw/shader/shader.h>
 
 #include <cstring>
 #include <functional>

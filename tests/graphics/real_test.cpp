@@ -1,18 +1,18 @@
 // The graphics device on the real Direct3D 9 (Wine's, under Xvfb): the
 // framework's window and device, frames cleared and presented, and what the
 // pixels show in direct and flip mode.
-#include "app/framework.h"
-#include "app/window.h"
-#include "graphics/graphics.h"
-#include "graphics/quad.h"
-#include "graphics/renderstate.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
+#include <fw/graphics/graphics.h>
+#include <fw/graphics/quad.h>
+#include <fw/graphics/renderstate.h>
 #include "real/boxes.h"
 #include "real/device.h"
 #include "real/pixels.h"
-#include "resources/font.h"
-#include "resources/mesh.h"
-#include "resources/texture.h"
-#include "shader/shader.h"
+#include <fw/resources/font.h>
+#include <fw/resources/mesh.h>
+#include <fw/resources/texture.h>
+#include <fw/shader/shader.h>
 
 #include <gtest/gtest.h>
 

@@ -1,5 +1,5 @@
-#include "input/buttons.h"
-#include "input/input.h"
+#include <fw/input/buttons.h>
+#include <fw/input/input.h>
 
 #include "input_test.h"
 

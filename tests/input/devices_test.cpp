@@ -1,8 +1,8 @@
-#include "input/buttons.h"
-#include "input/input.h"
+#include <fw/input/buttons.h>
+#include <fw/input/input.h>
 
-#include "app/framework.h"
-#include "app/window.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
 
 #include "input_test.h"
 

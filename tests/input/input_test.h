@@ -2,7 +2,7 @@
 // and the DirectInput part of the call log.
 #pragma once
 
-#include "input/input.h"
+#include <fw/input/input.h>
 
 #include "fake/dinput.h"
 #include "fake/fake.h"

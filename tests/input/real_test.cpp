@@ -1,11 +1,11 @@
 // Input on Wine's own DirectInput: the real keyboard, and the virtual
 // joystick of tests/real standing in for the game controller this machine
 // cannot have.
-#include "input/buttons.h"
-#include "input/input.h"
+#include <fw/input/buttons.h>
+#include <fw/input/input.h>
 
-#include "app/framework.h"
-#include "app/window.h"
+#include <fw/app/framework.h>
+#include <fw/app/window.h>
 
 #include "real/display.h"
 #include "real/virtual_joystick.h"

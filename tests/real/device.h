@@ -4,8 +4,8 @@
 // Read (pixels.h).
 #pragma once
 
-#include "app/framework.h"
-#include "graphics/graphics.h"
+#include <fw/app/framework.h>
+#include <fw/graphics/graphics.h>
 #include "real/pixels.h"
 
 #include <d3dx9.h>

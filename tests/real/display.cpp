@@ -1,6 +1,6 @@
 #include "real/display.h"
 
-#include "app/framework.h"
+#include <fw/app/framework.h>
 
 #include <cstdio>
 

@@ -1,13 +1,13 @@
 // Meshes, the texture cache, text and the quad batch on Wine's Direct3D 9 and
 // D3DX, judged by the pixels they leave.
-#include "graphics/quad.h"
-#include "graphics/renderstate.h"
+#include <fw/graphics/quad.h>
+#include <fw/graphics/renderstate.h>
 #include "real/device.h"
-#include "resources/font.h"
-#include "resources/mesh.h"
-#include "resources/quad_batch.h"
-#include "resources/texture.h"
-#include "util/crc32.h"
+#include <fw/resources/font.h>
+#include <fw/resources/mesh.h>
+#include <fw/resources/quad_batch.h>
+#include <fw/resources/texture.h>
+#include <fw/util/crc32.h>
 
 #include <cstring>
 #include <string>

@@ -3,10 +3,10 @@
 #include "allocation.h"
 #include "fake/d3dx_resources.h"
 #include "graphics/graphics_test.h"
-#include "resources/font.h"
-#include "resources/mesh.h"
-#include "resources/quad_batch.h"
-#include "resources/texture.h"
+#include <fw/resources/font.h>
+#include <fw/resources/mesh.h>
+#include <fw/resources/quad_batch.h>
+#include <fw/resources/texture.h>
 
 #include <algorithm>
 #include <cstring>

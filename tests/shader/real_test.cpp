@@ -1,13 +1,13 @@
 // Shaders on the real Direct3D 9 and D3DX of Wine (under Xvfb): every build
 // route, the pixels a shader pair and an effect draw, a real reset, and the
 // self-test's console output.
-#include "app/framework.h"
-#include "graphics/graphics.h"
-#include "graphics/renderstate.h"
+#include <fw/app/framework.h>
+#include <fw/graphics/graphics.h>
+#include <fw/graphics/renderstate.h>
 #include "real/boxes.h"
 #include "real/pixels.h"
 #include "shader/selftest_output.h"
-#include "shader/shader.h"
+#include <fw/shader/shader.h>
 
 #include <d3dx9.h>
 

@@ -2,7 +2,7 @@
 // then the eft, vsh and psh reports) and the closing line.
 #pragma once
 
-#include "shader/shader.h"
+#include <fw/shader/shader.h>
 
 #include <gtest/gtest.h>
 

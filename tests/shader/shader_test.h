@@ -4,7 +4,7 @@
 
 #include "fake/d3dx_shader.h"
 #include "graphics/graphics_test.h"
-#include "shader/shader.h"
+#include <fw/shader/shader.h>
 
 namespace shader_test {
 

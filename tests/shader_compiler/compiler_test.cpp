@@ -1,8 +1,8 @@
 // HLSL and effects compiled through Wine's D3DX, drawn on Wine's device and
 // read back. Under Wine 8 they rely on the shader-compiler stand-in
 // (tools/d3dcompiler) that the test scripts put beside every program.
-#include "app/framework.h"
-#include "graphics/graphics.h"
+#include <fw/app/framework.h>
+#include <fw/graphics/graphics.h>
 #include "real/pixels.h"
 
 #include <d3dx9.h>

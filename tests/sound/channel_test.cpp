@@ -1,9 +1,9 @@
 // Sound channels on the fake platform: opening wave files in both modes,
 // the refills of a stream as the play cursor moves, playing, stopping,
 // closing, the index operations and where SoundLock is taken.
-#include "sound/channel.h"
+#include <fw/sound/channel.h>
 
-#include "sound/sound.h"
+#include <fw/sound/sound.h>
 
 #include "fake/dsound.h"
 #include "fake/fake.h"

@@ -4,7 +4,7 @@
 // No window is needed: InitSound passes GetWindowHandle(), which is null
 // before InitFramework, and DirectSound accepts a null window at
 // DSSCL_NORMAL.
-#include "sound/sound.h"
+#include <fw/sound/sound.h>
 
 #include "wave_file.h"
 

@@ -1,8 +1,8 @@
 // The sound system on the fake platform: start-up, the silent buffer, the
 // worker thread and its stop, shutdown from every state, WriteSoundBuffer.
-#include "sound/sound.h"
+#include <fw/sound/sound.h>
 
-#include "app/window.h"
+#include <fw/app/window.h>
 #include "fake/dsound.h"
 #include "fake/fake.h"
 #include "fake/mmio.h"

@@ -3,9 +3,9 @@
 // through a few refills. None may crash or hang; each open either succeeds
 // with the channel in use or fails with E_FAIL and leaves the channel empty,
 // its file closed and no buffer behind.
-#include "sound/channel.h"
+#include <fw/sound/channel.h>
 
-#include "sound/sound.h"
+#include <fw/sound/sound.h>
 
 #include "fake/dsound.h"
 #include "fake/fake.h"

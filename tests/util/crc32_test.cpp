@@ -1,4 +1,4 @@
-#include "util/crc32.h"
+#include <fw/util/crc32.h>
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "util/sintable.h"
+#include <fw/util/sintable.h>
 
 #include <gtest/gtest.h>
 

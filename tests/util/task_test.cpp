@@ -1,4 +1,4 @@
-#include "util/task.h"
+#include <fw/util/task.h>
 
 #include <gtest/gtest.h>
 

@@ -1,0 +1,54 @@
+#!/bin/sh
+# fw as an outside program gets it: installed into a staging prefix, and a
+# CMake project built against that prefix alone.
+#   sh package.sh install BUILD_DIR STAGE
+#   sh package.sh build PROJECT_DIR BINARY_DIR STAGE
+set -u
+failed=0
+fail() {
+    echo "FAIL: $*"
+    failed=1
+}
+case "$1" in
+install)
+    build=$2 stage=$3
+    rm -rf "$stage"
+    cmake --install "$build" --prefix "$stage" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
+    (cd "$stage" && find . -type f | sort)
+    for file in lib/libfw.a include/fw/fw.h lib/cmake/fw/fwConfig.cmake \
+        lib/cmake/fw/fwConfigVersion.cmake lib/cmake/fw/fwTargets.cmake lib/cmake/fw/mingw-w64.cmake; do
+        [ -f "$stage/$file" ] || fail "$file is not installed"
+    done
+    for file in app/window_state.h input/input_state.h; do
+        [ ! -e "$stage/include/fw/$file" ] || fail "the library's own $file is installed"
+    done
+    # Nothing of this machine's paths: the prefix can be moved.
+    here=$(grep -rl "$(cd "$(dirname "$0")/../.." && pwd)" "$stage")
+    [ -z "$here" ] || fail "absolute paths in: $here"
+    ;;
+build)
+    project=$2 binary=$3 stage=$4
+    rm -rf "$binary"
+    log="$binary.log"
+    if ! { cmake -S "$project" -B "$binary" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$stage" \
+        --toolchain "$stage/lib/cmake/fw/mingw-w64.cmake" && cmake --build "$binary"; } >"$log" 2>&1; then
+        cat "$log"
+        echo "FAIL: the project does not build against the installed package"
+        exit 1
+    fi
+    found=$(sed -n 's/^fw_DIR:PATH=//p' "$binary/CMakeCache.txt")
+    [ "$found" = "$stage/lib/cmake/fw" ] || fail "fw was found in $found"
+    # Every include folder the compiler is given is the prefix's.
+    # (MinGW builds pass them in a response file.)
+    for word in $(sed -n 's/^CXX_INCLUDES = //p' "$binary"/CMakeFiles/*.dir/flags.make) \
+        $(cat "$binary"/CMakeFiles/*.dir/includes_CXX.rsp 2>/dev/null); do
+        case "$word" in -isystem | @*) continue ;; esac
+        case "${word#-I}" in
+        "$stage"/*) ;;
+        *) fail "include folder outside the prefix: ${word#-I}" ;;
+        esac
+    done
+    ;;
+esac
+[ "$failed" = 0 ] && echo PASS
+exit "$failed"

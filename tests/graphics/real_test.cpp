@@ -325,18 +325,6 @@ void DrawEveryResource() {
     ASSERT_EQ(EndScene(), 0);
 }
 
-// Pixels of `area` whose red, green and blue are within `tolerance` of
-// `color`'s.
-int Count(const pixels::Image &image, const RECT &area, D3DCOLOR color, int tolerance) {
-    int count = 0;
-    for (LONG y = area.top; y < area.bottom; ++y) {
-        for (LONG x = area.left; x < area.right; ++x) {
-            count += pixels::AreaIs(image, {x, y, x + 1, y + 1}, color, tolerance) ? 1 : 0;
-        }
-    }
-    return count;
-}
-
 // Wine's Reset refuses while any default-pool object is alive: a reset that
 // succeeds shows that OnLost released them all.
 TEST_F(RealReset, ADeviceResetKeepsEveryResourceWorking) {
@@ -368,8 +356,8 @@ TEST_F(RealReset, ADeviceResetKeepsEveryResourceWorking) {
     EXPECT_TRUE(pixels::AreaIs(image, {325, 245, 475, 355}, 0xFFFF00FF, 1)) << "shader pair";
     const RECT text = {560, 40, 720, 110};
     // Over the green strip only the shadow makes dark pixels.
-    EXPECT_GT(Count(image, text, 0xFFFFFFFF, 8), 200) << "text";
-    EXPECT_GT(Count(image, text, 0xFF000000, 0x40), 100) << "shadow";
+    EXPECT_GT(pixels::Count(image, text, 0xFFFFFFFF, 8), 200) << "text";
+    EXPECT_GT(pixels::Count(image, text, 0xFF000000, 0x40), 100) << "shadow";
     EXPECT_EQ(Flip(0xFFFFFFFF), 0);
 }
 

@@ -33,9 +33,6 @@ constexpr char kPixelShader[] = "ps_1_1\ndef c0, 1.0, 0.0, 1.0, 1.0\nmov r0, c0\
 
 // ---- The timeline -------------------------------------------------------------
 
-// Present, TestCooperativeLevel and Reset of the device are wrapped, in a
-// copy of its method table, so that the test can say when each of them
-// changed its answer.
 // Milliseconds on the performance counter (Wine's GetTickCount moves in
 // steps of about 16 ms).
 DWORD Now() {
@@ -45,6 +42,9 @@ DWORD Now() {
     return static_cast<DWORD>(count.QuadPart * 1000 / frequency.QuadPart);
 }
 
+// Present, TestCooperativeLevel and Reset of the device are wrapped, in a
+// copy of its method table, so that the test can say when each of them
+// changed its answer.
 struct Answer {
     DWORD ms;
     const char *call;
@@ -117,7 +117,7 @@ DWORD HandleCount() {
         void *object;
         ACCESS_MASK access;
     };
-    std::vector<char> table(1 << 24);
+    std::vector<char> table(1 << 20);
     if (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), table.data(),
                                  static_cast<ULONG>(table.size()), nullptr) != 0) {
         return 0;
@@ -195,13 +195,9 @@ class Intruder {
 
 // ---- The program ---------------------------------------------------------------
 
-struct Vertex {
-    float x, y, z;
-};
-
 // A square of clip space, (x, y) its centre and h its half side.
 void DrawSquare(float x, float y, float h) {
-    const Vertex square[] = {
+    const D3DXVECTOR3 square[] = {
         {x - h, y + h, 0.5f}, {x + h, y + h, 0.5f}, {x - h, y - h, 0.5f}, {x + h, y - h, 0.5f}};
     GetDevice()->SetFVF(D3DFVF_XYZ);
     GetDevice()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof square[0]);

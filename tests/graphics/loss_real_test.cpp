@@ -385,7 +385,6 @@ TEST_F(RealLoss, AfterARealLossTheSameFrameIsDrawnAgain) {
         << "text";
     EXPECT_GT(pixels::Count(before, {40, h / 2 + 120, 200, h / 2 + 150}, 0xFFFFFFFF, 8), 50)
         << "text";
-    const DWORD flipCount = var.dwFlipCount;
 
     if (!LoseAndRestore(3)) {
         GTEST_SKIP() << "this Direct3D 9 keeps a full-screen device when another window takes "
@@ -396,7 +395,6 @@ TEST_F(RealLoss, AfterARealLossTheSameFrameIsDrawnAgain) {
     // Right after the reset: the state kept, both flip buffers new and clear.
     EXPECT_TRUE(var.bFlip);
     EXPECT_EQ(var.dwAfterimageColor, 0x80FFFFFFu);
-    EXPECT_GT(var.dwFlipCount, flipCount);
     for (IDirect3DSurface9 *flip : var.lpFlipSurface) {
         pixels::Image image;
         ASSERT_TRUE(pixels::Read(GetDevice(), flip, &image));
@@ -430,9 +428,12 @@ TEST_F(RealLoss, TwentyLossesInARowLeaveNothingBehind) {
     EXPECT_EQ(failedResets, 0);
     // From the fifth cycle on (what the first losses make is kept for the
     // next ones). The heap grows in steps of a few MiB now and then, so the
-    // memory's bound is on the median growth per loss: here it is about
-    // 12 KiB with nothing drawn and 60 KiB with the frame above drawn after
-    // each reset (Wine's and the GL driver's own).
+    // memory's bound is on the median growth per loss. Here that is about
+    // 64 KiB: 16 KiB with everything loaded and nothing drawn, as with
+    // nothing loaded, and a few KiB more for each kind of drawing after a
+    // reset, fixed-function meshes as much as anything; Wine's and the GL
+    // driver's own, since the framework's objects are all released (Reset
+    // succeeds) and the handle count stays flat.
     EXPECT_LE(*std::max_element(handles.begin() + 4, handles.end()), handles[4] + 2);
     std::vector<SIZE_T> growth;
     for (size_t cycle = 5; cycle < privateBytes.size(); ++cycle) {

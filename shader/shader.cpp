@@ -35,6 +35,12 @@ constexpr StageMessages kAssembleFromCode = {
     "Shader::AssembleFromCode : D3DXAssembleShader VertexShader \n",
     "Shader::AssembleFromCode : D3DXAssembleShader PixelShader \n"};
 
+// NOTE: Wine's D3DX answers E_NOTIMPL to an effect's OnLostDevice and
+// OnResetDevice: its effects hold no default-pool objects, so there is
+// nothing to release or restore, and the reset goes on as if they had
+// succeeded. Windows' D3DX never answers so.
+HRESULT EffectDeviceResult(HRESULT hr) { return hr == E_NOTIMPL ? S_OK : hr; }
+
 UINT TextLength(const char *text, UINT length) {
     return length != 0 ? length : static_cast<UINT>(std::strlen(text));
 }
@@ -206,7 +212,7 @@ HRESULT ReleaseShader() { return shader.Release(); }
 
 HRESULT ShaderOnLost() {
     shader.ReleaseDeviceShaders();
-    return shader.lpEffect != nullptr ? shader.lpEffect->OnLostDevice() : S_OK;
+    return shader.lpEffect != nullptr ? EffectDeviceResult(shader.lpEffect->OnLostDevice()) : S_OK;
 }
 
 HRESULT ShaderOnRestore() {
@@ -214,5 +220,5 @@ HRESULT ShaderOnRestore() {
     if (FAILED(hr)) {
         return hr;
     }
-    return shader.lpEffect != nullptr ? shader.lpEffect->OnResetDevice() : hr;
+    return shader.lpEffect != nullptr ? EffectDeviceResult(shader.lpEffect->OnResetDevice()) : hr;
 }

@@ -87,10 +87,10 @@ HRESULT AssembleShaderFromCode(const char *vsText, UINT vsLength, const char *ps
 /// Empties `shader` (shader.Release); call it before ExitFramework.
 HRESULT ReleaseShader();
 /// Before a device reset: drops the device shaders (the byte code stays) and
-/// tells the effect.
+/// tells the effect; an effect that answers E_NOTIMPL counts as told.
 HRESULT ShaderOnLost();
-/// After a device reset: makes the device shaders again and tells the effect.
-/// S_OK on an empty `shader`.
+/// After a device reset: makes the device shaders again and tells the effect
+/// (E_NOTIMPL counts as success). S_OK on an empty `shader`.
 HRESULT ShaderOnRestore();
 
 // ---- Effects and constants (the global shader) ----------------------------

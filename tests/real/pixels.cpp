@@ -125,6 +125,40 @@ RECT Inner(const Image &image, LONG margin) {
            << ColorText(image.At(static_cast<UINT>(firstX), static_cast<UINT>(firstY)));
 }
 
+int Count(const Image &image, const RECT &area, D3DCOLOR color, int tolerance) {
+    int count = 0;
+    for (LONG y = area.top; y < area.bottom; ++y) {
+        for (LONG x = area.left; x < area.right; ++x) {
+            count += AreaIs(image, {x, y, x + 1, y + 1}, color, tolerance) ? 1 : 0;
+        }
+    }
+    return count;
+}
+
+::testing::AssertionResult Same(const Image &actual, const Image &expected, int tolerance) {
+    if (actual.width != expected.width || actual.height != expected.height) {
+        return ::testing::AssertionFailure() << "the images differ in size";
+    }
+    long wrong = 0;
+    size_t first = 0;
+    for (size_t i = 0; i < expected.data.size(); ++i) {
+        for (int shift = 0; shift <= 16; shift += 8) {
+            if (std::abs(Channel(actual.data[i], shift) - Channel(expected.data[i], shift)) >
+                tolerance) {
+                first = wrong++ == 0 ? i : first;
+                break;
+            }
+        }
+    }
+    if (wrong == 0) {
+        return ::testing::AssertionSuccess();
+    }
+    return ::testing::AssertionFailure()
+           << wrong << " pixels differ by more than " << tolerance << "; the first, ("
+           << first % expected.width << ", " << first / expected.width << "), is "
+           << ColorText(actual.data[first]) << " instead of " << ColorText(expected.data[first]);
+}
+
 std::string ColorText(D3DCOLOR color) {
     char text[16];
     std::snprintf(text, sizeof text, "0x%08lx", static_cast<unsigned long>(color));

@@ -45,6 +45,14 @@ RECT Inner(const Image &image, LONG margin);
 ::testing::AssertionResult AreaIs(const Image &image, const RECT &area, D3DCOLOR expected,
                                   int tolerance);
 
+// How many pixels of `area` have red, green and blue within `tolerance` of
+// `color`'s.
+int Count(const Image &image, const RECT &area, D3DCOLOR color, int tolerance);
+
+// Two images of one size agree pixel by pixel within `tolerance` per channel;
+// on failure how many pixels differ and the first of them.
+::testing::AssertionResult Same(const Image &actual, const Image &expected, int tolerance);
+
 std::string ColorText(D3DCOLOR color);
 
 } // namespace pixels

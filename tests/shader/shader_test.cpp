@@ -212,6 +212,19 @@ TEST_F(ShaderTest, LostAndRestoreRemakeTheDeviceShadersAndTellTheEffect) {
     EXPECT_NE(shader.lpPixelShader, nullptr);
 }
 
+// Wine's D3DX answers E_NOTIMPL to both; any other failure is passed on.
+TEST_F(ShaderTest, AnEffectThatAnswersNotImplementedAroundAResetCountsAsTold) {
+    Fill();
+    fake::Fail("ID3DXEffect::OnLostDevice", E_NOTIMPL);
+    EXPECT_EQ(ShaderOnLost(), S_OK);
+    fake::Fail("ID3DXEffect::OnResetDevice", E_NOTIMPL);
+    EXPECT_EQ(ShaderOnRestore(), S_OK);
+    EXPECT_NE(shader.lpPixelShader, nullptr);
+
+    fake::Fail("ID3DXEffect::OnLostDevice", D3DERR_INVALIDCALL);
+    EXPECT_EQ(ShaderOnLost(), D3DERR_INVALIDCALL);
+}
+
 TEST_F(ShaderTest, CreateShaderOverAnExistingPairLeaksNothing) {
     Fill();
     EXPECT_EQ(shader.CreateShader(), S_OK); // the fixture's teardown counts what is left alive

@@ -13,8 +13,10 @@ export ALSA_CONFIG_PATH="$fw_root/tools/alsa-null.conf"
 export FW_STANDIN_DIR="$fw_build/standins"
 export FW_STANDINS="d3dcompiler_47"
 
-# Installs what is missing, configures and builds.
+# Installs what is missing, configures and builds. (Not in the DXVK root of
+# tools/dxvk.sh: there the build tree is the one built outside.)
 fw_build_all() {
+    [ "${FW_D3D9:-}" != dxvk ] || return 0
     sh "$fw_root/tools/deps.sh" "$fw_build"
     cd "$fw_root"
     if [ -n "${FW_BUILD_DIR:-}" ]; then

@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds fw and runs the demo under Wine as a person would see it.
 #
-#   sh tools/run.sh [--no-controller]
-#   sh tools/run.sh showcase
-#   sh tools/run.sh selftest
+#   sh tools/run.sh [--d3d9 dxvk] [--no-controller]
+#   sh tools/run.sh [--d3d9 dxvk] showcase
+#   sh tools/run.sh [--d3d9 dxvk] selftest
 #
 # With DISPLAY set, the demo opens on that display: the arrow keys move the
 # flag, Z and X switch between the effect and the shader pair, Escape quits.
@@ -19,24 +19,34 @@
 # "showcase" runs the showcase program instead, the same way (its keys and
 # tour: tools/showcase.sh). "selftest" runs the shader self-test program in
 # data/ and prints its report.
+#
+# --d3d9 dxvk runs the program on DXVK (Direct3D 9 on Vulkan) under Wine 10
+# instead of Wine's own Direct3D 9, in the Debian 13 root of tools/dxvk.sh.
 set -eu
 cd "$(dirname "$0")/.."
 mode=controller
-case "${1:-}" in
---no-controller) mode=no-controller ;;
-showcase) fw_program=showcase fw_title="fw showcase" ;;
-selftest) fw_program=fw_selftest ;;
-"") ;;
-*)
-    echo "usage: sh tools/run.sh [--no-controller | showcase | selftest]" >&2
-    exit 2
-    ;;
-esac
+d3d9=wine
+for arg; do
+    case "$d3d9:$arg" in
+    "":wine | "":dxvk) d3d9=$arg ;;
+    *:--d3d9) d3d9="" ;;
+    *:--no-controller) mode=no-controller ;;
+    *:showcase) fw_program=showcase fw_title="fw showcase" ;;
+    *:selftest) fw_program=fw_selftest ;;
+    *)
+        echo "usage: sh tools/run.sh [--d3d9 wine|dxvk] [--no-controller | showcase | selftest]" >&2
+        exit 2
+        ;;
+    esac
+done
 [ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
 . tools/env.sh
 . tools/demo.sh
 . tools/showcase.sh
 fw_build_all
+if [ "$d3d9" = dxvk ] && [ "${FW_D3D9:-}" != dxvk ]; then
+    exec sh tools/dxvk.sh sh tools/run.sh "$@"
+fi
 fw_start
 if [ "$fw_program" = showcase ]; then
     fw_demo_prepare "$fw_build/showcase" "$mode"

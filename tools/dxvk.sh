@@ -108,7 +108,7 @@ fi
 
 # Wine 10's own prefix, DXVK's Direct3D 9 for tools/wine-run.sh, and Wine
 # 10's DirectInput and compiler behind the stand-ins.
-mkdir -p "$fw_build/wineprefix" "$fw_build/wineprefix-dxvk" "$fw_build/standins/d3d9"
+mkdir -p "$fw_build/wineprefix" "$fw_build/wineprefix-dxvk" "$fw_build/standins/d3d9" "$fw_build/dxvk-cache"
 bind "$fw_build/wineprefix-dxvk" "$fw_build/wineprefix"
 cmp -s "$root/usr/lib/dxvk/wine64/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll" ||
     cp "$root/usr/lib/dxvk/wine64/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll"
@@ -119,7 +119,8 @@ for companion in d3dcompiler_47/wine_d3dcompiler_47.dll:d3dcompiler_47.dll dinpu
 done
 
 # A full-screen device is lost when its window loses the focus, as on
-# Windows; DXVK keeps it unless told.
+# Windows; DXVK keeps it unless told. DXVK's pipeline caches go to the build
+# tree, not to the programs' working folders.
 dxvk_config="d3d9.deviceLossOnFocusLoss = True"
 echo "Direct3D 9: DXVK $(chroot "$root" dpkg-query -W -f '${Version}' dxvk-wine64)," \
     "$(chroot "$root" wine --version 2>/dev/null) (Debian 13 root)"
@@ -127,7 +128,7 @@ status=0
 # shellcheck disable=SC2016
 chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root \
     TERM="${TERM:-dumb}" ${DISPLAY:+DISPLAY="$DISPLAY"} ${FW_BUILD_DIR:+FW_BUILD_DIR="$fw_build"} \
-    FW_D3D9=dxvk DXVK_LOG_LEVEL=none DXVK_CONFIG="$dxvk_config" \
+    FW_D3D9=dxvk DXVK_LOG_LEVEL=none DXVK_CONFIG="$dxvk_config" DXVK_STATE_CACHE_PATH="$fw_build/dxvk-cache" \
     sh -c 'cd "$1" && shift && XDG_RUNTIME_DIR=$(mktemp -d) && export XDG_RUNTIME_DIR && exec "$@"' \
     sh "$fw_root" "$@" || status=$?
 exit $status

@@ -8,7 +8,9 @@ set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 # fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
+# debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh).
 packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev"
+packages="$packages debootstrap"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 missing=""

@@ -14,8 +14,10 @@ export FW_STANDIN_DIR="$fw_build/standins"
 export FW_STANDINS="d3dcompiler_47"
 
 # Installs what is missing, configures and builds everything, or only the
-# targets named as arguments.
+# targets named as arguments. (Not in the DXVK root of tools/dxvk.sh: there
+# the build tree is the one built outside.)
 fw_build_all() {
+    [ "${FW_D3D9:-}" != dxvk ] || return 0
     sh "$fw_root/tools/deps.sh" "$fw_build"
     cd "$fw_root"
     if [ -n "${FW_BUILD_DIR:-}" ]; then

@@ -2,9 +2,9 @@
 # Builds what it runs and runs a program on fw under Wine as a person would
 # see it.
 #
-#   sh tools/run.sh [--no-controller]                    the demo
-#   sh tools/run.sh [--no-controller] showcase | selftest
-#   sh tools/run.sh [--no-controller] PROGRAM.exe [DATA_DIR]
+#   sh tools/run.sh [--d3d9 dxvk] [--no-controller]          the demo
+#   sh tools/run.sh [--d3d9 dxvk] [--no-controller] showcase | selftest
+#   sh tools/run.sh [--d3d9 dxvk] [--no-controller] PROGRAM.exe [DATA_DIR]
 #
 # With DISPLAY set, the program opens on that display (the demo: the arrow
 # keys move the flag, Z and X switch between the effect and the shader pair,
@@ -23,20 +23,31 @@
 # "selftest" runs the shader self-test program in data/ and prints its report.
 # PROGRAM.exe is any Windows program (a program of your own on fw), run in
 # DATA_DIR, by default the folder it is in.
+#
+# --d3d9 dxvk runs the program on DXVK (Direct3D 9 on Vulkan) under Wine 10
+# instead of Wine's own Direct3D 9, in the Debian 13 root of tools/dxvk.sh.
 set -eu
 refuse() {
     echo "tools/run.sh: $1" >&2
     exit 2
 }
 usage() {
-    refuse "usage: sh tools/run.sh [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
+    refuse "usage: sh tools/run.sh [--d3d9 wine|dxvk] [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
 }
 mode=controller
+d3d9=wine
 program=""
 data=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --no-controller) mode=no-controller ;;
+    --d3d9)
+        case "${2:-}" in
+        wine | dxvk) d3d9=$2 ;;
+        *) usage ;;
+        esac
+        shift
+        ;;
     -*) usage ;;
     *)
         if [ -z "$program" ]; then
@@ -89,6 +100,17 @@ showcase) fw_build_all fw_showcase $standins ;;
 selftest) fw_build_all fw_selftest $standins ;;
 *) fw_build_all $standins ;;
 esac
+if [ "$d3d9" = dxvk ] && [ "${FW_D3D9:-}" != dxvk ]; then
+    # Built here, run in the root: the arguments as checked above.
+    set -- --d3d9 dxvk
+    [ "$mode" = controller ] || set -- "$@" --no-controller
+    if [ -n "$own" ]; then
+        set -- "$@" "$own" "$data"
+    elif [ -n "$program" ]; then
+        set -- "$@" "$program"
+    fi
+    exec sh tools/dxvk.sh sh tools/run.sh "$@"
+fi
 fw_start
 if [ -n "$own" ]; then
     fw_program_file=$own

@@ -18,6 +18,8 @@ fi
 # Wine take it.
 : "${FW_STANDINS=d3dcompiler_47}"
 : "${FW_STANDIN_DIR:=$here/build/standins}"
+# In the DXVK root (tools/dxvk.sh), DXVK's Direct3D 9 is one of them.
+[ "${FW_D3D9:-}" != dxvk ] || FW_STANDINS="$FW_STANDINS d3d9"
 if [ -f "${1:-}" ]; then
     program_dir=$(dirname "$1")
     for name in $FW_STANDINS; do

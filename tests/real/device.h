@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <string>
 
 namespace real {
 
@@ -26,6 +27,28 @@ inline void DiffuseOnly() {
     GetDevice()->SetTextureStageState(0, D3DTSS_COLORARG1, D3DTA_DIFFUSE);
     GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAOP, D3DTOP_SELECTARG1);
     GetDevice()->SetTextureStageState(0, D3DTSS_ALPHAARG1, D3DTA_DIFFUSE);
+}
+
+// Whether the device is DXVK's (Direct3D 9 on Vulkan, tools/dxvk.sh): only
+// its IDirect3D9 hands out DXVK's Vulkan interop interface.
+inline bool OnDxvk() {
+    static const GUID kDxvkInterop = {
+        0x3461a81b, 0xce41, 0x485b, {0xb6, 0xb5, 0xfc, 0xf0, 0x8b, 0xa6, 0xa6, 0xbd}};
+    IUnknown *interop = nullptr;
+    if (var.lpD3D == nullptr ||
+        FAILED(var.lpD3D->QueryInterface(kDxvkInterop, reinterpret_cast<void **>(&interop)))) {
+        return false;
+    }
+    interop->Release();
+    return true;
+}
+
+// Wine's version ("8.0", "10.0"; empty on Windows).
+inline std::string WineVersion() {
+    using Get = const char *(CDECL *)();
+    const auto get = reinterpret_cast<Get>(reinterpret_cast<void *>(
+        GetProcAddress(GetModuleHandleA("ntdll.dll"), "wine_get_version")));
+    return get != nullptr ? get() : "";
 }
 
 class DeviceTest : public ::testing::Test {

@@ -156,6 +156,11 @@ pixels::Image TextFrame(float x, int shadow) {
 }
 
 TEST_F(RealResources, TextShadowLiesTwoPixelsRightAndBelowInBlack) {
+    if (real::WineVersion().rfind("10.", 0) == 0) {
+        GTEST_SKIP() << "Wine 10's D3DX (on DXVK and on Wine's own Direct3D alike): the same text "
+                        "drawn two pixels lower is not the same picture moved, the rows along its "
+                        "horizontal edges differ by an eighth (32 of 255 levels)";
+    }
     ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 48), S_OK);
     const pixels::Image plain = TextFrame(10, 0);
     const pixels::Image truncated = TextFrame(10.9f, 0);

@@ -42,14 +42,15 @@ check() { # DESCRIPTION COMMAND...: one line, ok or FAIL
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 # pixels IMAGE... CROP FX: how many pixels of the crop satisfy FX (in HSB: r
 # is the hue, g the saturation, b the brightness; u the first image, v the
-# second).
+# second). (ImageMagick 7, in the DXVK root, prints a line "list" of its own
+# before the figure after -fx: the figure is the last line.)
 pixels() {
     n=$(($# - 2))
     eval "crop=\${$(($# - 1))} fx=\${$#}"
     images=""
     for i in $(seq "$n"); do eval "images=\"\$images \${$i}\""; done
     # shellcheck disable=SC2086
-    convert $images -crop "$crop" +repage -colorspace HSB -fx "$fx" -format '%[fx:round(mean*w*h)]' info:
+    convert $images -crop "$crop" +repage -colorspace HSB -fx "$fx" -format '%[fx:round(mean*w*h)]' info: | tail -n 1
 }
 brightness() { convert "$1" -colorspace gray -format '%[fx:mean]' info:; }
 
@@ -74,7 +75,7 @@ check "thousands of sparks are drawn" above "$sparks" 20000
 # darker than the background colour (0x080C18), as the square corners of an
 # unkeyed image would be.
 black=$(convert "$shots/2-no-trails-a.png" -crop $field +repage -fx 'r+g+b < 10/255' \
-    -format '%[fx:round(mean*w*h)]' info:)
+    -format '%[fx:round(mean*w*h)]' info: | tail -n 1)
 echo "black pixels: $black"
 check "the sparks are round: the image's background is keyed out" [ "$black" = 0 ]
 

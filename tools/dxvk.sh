@@ -1,0 +1,134 @@
+#!/bin/sh
+# Runs a command on a second Direct3D 9: DXVK (Direct3D 9 on Vulkan) under
+# Wine 10, in a Debian 13 root. Debian 12's own Vulkan driver is too old for
+# DXVK; Debian 13's (Mesa's llvmpipe) serves it.
+#
+#   sh tools/dxvk.sh COMMAND [ARG...]
+#
+# The root is made once per build tree, in BUILD/trixie (debootstrap, then
+# the packages below; a minute or two), with this machine's own apt sources
+# and settings, and reused after. COMMAND runs inside it, as root, in the
+# source folder; the source and build trees are there at their own paths, so
+# a build tree made outside is tested inside as it is. It runs with
+# FW_D3D9=dxvk: tools/env.sh then builds nothing, and tools/wine-run.sh puts
+# DXVK's d3d9.dll beside each program. Inside, BUILD/wineprefix is a prefix
+# of Wine 10's own (BUILD/wineprefix-dxvk outside), and the DLLs that the
+# stand-ins forward to are Wine 10's. The mounts live in a mount namespace of
+# their own: nothing outside sees them, and they go when COMMAND ends, however
+# it ends.
+set -eu
+fw_root=$(cd "$(dirname "$0")/.." && pwd)
+fw_build=${FW_BUILD_DIR:-$fw_root/build}
+mkdir -p "$fw_build"
+fw_build=$(cd "$fw_build" && pwd)
+root="$fw_build/trixie"
+# What the tests and tools/run.sh use inside: Wine, DXVK and a Vulkan
+# driver, a display and its tools, ImageMagick for screenshots, a font for
+# the text, and ctest.
+packages="wine wine64 dxvk-wine64 mesa-vulkan-drivers libvulkan1 libgl1-mesa-dri
+    xvfb xauth xdotool imagemagick fonts-dejavu-core cmake"
+
+if [ -z "${FW_DXVK_NAMESPACE:-}" ]; then
+    FW_DXVK_NAMESPACE=1 exec unshare --mount --propagation private sh "$0" "$@"
+fi
+
+mounted=""
+unmount() {
+    for m in $mounted; do
+        umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true
+    done
+}
+trap unmount EXIT
+trap 'exit 1' INT TERM
+bind() { # bind [-r] SOURCE PATH: SOURCE at PATH inside the root
+    ro=""
+    [ "$1" = -r ] && ro=1 && shift
+    [ -d "$1" ] && mkdir -p "$root$2"
+    mount --bind "$1" "$root$2"
+    [ -z "$ro" ] || mount -o remount,bind,ro "$root$2"
+    mounted="$root$2 $mounted"
+}
+
+# The machine's apt sources, its Debian release's name replaced by trixie,
+# and the settings that reach its mirror (proxies and the like).
+copy_apt_settings() {
+    codename=$(. /etc/os-release && echo "$VERSION_CODENAME")
+    rm -f "$root/etc/apt/sources.list" "$root/etc/apt/sources.list.d"/*
+    for f in /etc/apt/sources.list /etc/apt/sources.list.d/*.list /etc/apt/sources.list.d/*.sources; do
+        [ -f "$f" ] && sed "s/$codename/trixie/g" "$f" >"$root$f"
+    done
+    for f in /etc/apt/apt.conf /etc/apt/apt.conf.d/*; do
+        [ -f "$f" ] && grep -q 'Acquire' "$f" && cp "$f" "$root$f"
+    done
+    return 0
+}
+
+# The first mirror the machine's apt sources name.
+mirror() {
+    cat /etc/apt/sources.list.d/*.sources 2>/dev/null | sed -n 's/^URIs: *\([^ ]*\).*/\1/p' | head -n 1
+    grep -h '^deb ' /etc/apt/sources.list /etc/apt/sources.list.d/*.list 2>/dev/null |
+        sed 's/\[[^]]*\]//' | awk '{ print $2 }' | head -n 1
+}
+
+if [ ! -f "$root/.fw-bootstrapped" ]; then
+    echo "making a Debian 13 root for DXVK in $root"
+    rm -rf "$root"
+    debootstrap --variant=minbase trixie "$root" "$(mirror | head -n 1)" >"$fw_build/trixie.log" 2>&1 ||
+        { tail -n 20 "$fw_build/trixie.log" >&2; exit 1; }
+    touch "$root/.fw-bootstrapped"
+fi
+
+mount -t proc proc "$root/proc"
+mounted="$root/proc"
+bind /sys /sys
+bind /dev /dev
+bind /dev/pts /dev/pts
+bind /dev/shm /dev/shm
+bind "$fw_root" "$fw_root"
+# ctest inside runs the test discovery script of the cmake that made the
+# build tree.
+for dir in /usr/share/cmake-*; do
+    [ -d "$dir" ] && bind -r "$dir" "$dir"
+done
+case "$fw_build/" in
+"$fw_root"/*) ;;
+*) bind "$fw_build" "$fw_build" ;;
+esac
+
+# shellcheck disable=SC2086
+if [ "$(cat "$root/.fw-packages" 2>/dev/null)" != "$(echo $packages)" ]; then
+    echo "installing Wine 10 and DXVK in $root"
+    copy_apt_settings
+    export DEBIAN_FRONTEND=noninteractive
+    chroot "$root" apt-get update -qq >>"$fw_build/trixie.log" 2>&1 &&
+        chroot "$root" apt-get install -y -qq --no-install-recommends $packages >>"$fw_build/trixie.log" 2>&1 ||
+        { tail -n 20 "$fw_build/trixie.log" >&2; exit 1; }
+    echo $packages >"$root/.fw-packages"
+fi
+
+# Wine 10's own prefix, DXVK's Direct3D 9 for tools/wine-run.sh, and Wine
+# 10's DirectInput and compiler behind the stand-ins.
+mkdir -p "$fw_build/wineprefix" "$fw_build/wineprefix-dxvk" "$fw_build/standins/d3d9" "$fw_build/dxvk-cache"
+bind "$fw_build/wineprefix-dxvk" "$fw_build/wineprefix"
+cmp -s "$root/usr/lib/dxvk/wine64/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll" ||
+    cp "$root/usr/lib/dxvk/wine64/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll"
+wine10="$root/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
+for companion in d3dcompiler_47/wine_d3dcompiler_47.dll:d3dcompiler_47.dll dinput8/dinput8-wine.dll:dinput8.dll; do
+    file="$fw_build/standins/${companion%:*}"
+    [ -f "$file" ] && bind -r "$wine10/${companion#*:}" "$file"
+done
+
+# A full-screen device is lost when its window loses the focus, as on
+# Windows; DXVK keeps it unless told. DXVK's pipeline caches go to the build
+# tree, not to the programs' working folders.
+dxvk_config="d3d9.deviceLossOnFocusLoss = True"
+echo "Direct3D 9: DXVK $(chroot "$root" dpkg-query -W -f '${Version}' dxvk-wine64)," \
+    "$(chroot "$root" wine --version 2>/dev/null) (Debian 13 root)"
+status=0
+# shellcheck disable=SC2016
+chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root \
+    TERM="${TERM:-dumb}" ${DISPLAY:+DISPLAY="$DISPLAY"} ${FW_BUILD_DIR:+FW_BUILD_DIR="$fw_build"} \
+    FW_D3D9=dxvk DXVK_LOG_LEVEL=none DXVK_CONFIG="$dxvk_config" DXVK_STATE_CACHE_PATH="$fw_build/dxvk-cache" \
+    sh -c 'cd "$1" && shift && XDG_RUNTIME_DIR=$(mktemp -d) && export XDG_RUNTIME_DIR && exec "$@"' \
+    sh "$fw_root" "$@" || status=$?
+exit $status

@@ -11,6 +11,8 @@ namespace {
 constexpr int kOnLostAttempts = 31;
 // How long a frame waits while the device stays lost.
 constexpr DWORD kLostPauseMs = 250;
+// Texture stages (pixel samplers) a device can have bound.
+constexpr DWORD kTextureStages = 16;
 
 // An error recovery cannot get past: the program ends through its message
 // loop.
@@ -18,6 +20,26 @@ HRESULT FailAndQuit(const char *message, HRESULT hr) {
     ShowMessage(message, "Error");
     PostQuitMessage(0);
     return hr;
+}
+
+// NOTE: the device holds references of its own to what is bound to it. A
+// flip texture left on a stage, or a flip buffer left as the target, would
+// outlive its Release, and Reset refuses while any default-pool object lives
+// (Windows' rule, which DXVK follows; Wine's own Direct3D lets it pass). So
+// before the release the device is given back the swap chain's own surfaces
+// and no textures.
+void UnbindResources() {
+    IDirect3DDevice9 *device = var.lpD3DDevice;
+    if (device == nullptr) {
+        return;
+    }
+    for (DWORD stage = 0; stage < kTextureStages; ++stage) {
+        device->SetTexture(stage, nullptr);
+    }
+    if (var.lpBackSurface != nullptr) {
+        device->SetRenderTarget(0, var.lpBackSurface);
+    }
+    device->SetDepthStencilSurface(var.lpBackZBuffer);
 }
 
 // Everything bound to the device is released or told; the device is reset
@@ -93,6 +115,7 @@ HRESULT OnLost() {
             return E_FAIL;
         }
     }
+    UnbindResources();
     return ReleaseResource();
 }
 

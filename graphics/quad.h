@@ -10,12 +10,19 @@
 #include <windows.h>
 #include <d3d9.h>
 
+#include <cstddef>
+
 struct ScreenVertex {
     float x, y, z, rhw;
     D3DCOLOR diffuse;
     float u, v;
 };
 static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex is drawn with a stride of 28 bytes");
+static_assert(offsetof(ScreenVertex, x) == 0 && offsetof(ScreenVertex, y) == 4 &&
+                  offsetof(ScreenVertex, z) == 8 && offsetof(ScreenVertex, rhw) == 12 &&
+                  offsetof(ScreenVertex, diffuse) == 16 && offsetof(ScreenVertex, u) == 20 &&
+                  offsetof(ScreenVertex, v) == 24,
+              "ScreenVertex matches vertex format 0x144");
 
 constexpr DWORD SCREEN_VERTEX_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1; // 0x144
 

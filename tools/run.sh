@@ -1,9 +1,9 @@
 #!/bin/sh
 # Builds fw and runs the demo under Wine as a person would see it.
 #
-#   sh tools/run.sh [--no-controller]
-#   sh tools/run.sh showcase
-#   sh tools/run.sh selftest
+#   sh tools/run.sh [--arch 32|64] [--no-controller]
+#   sh tools/run.sh [--arch 32|64] showcase
+#   sh tools/run.sh [--arch 32|64] selftest
 #
 # With DISPLAY set, the demo opens on that display: the arrow keys move the
 # flag, Z and X switch between the effect and the shader pair, Escape quits.
@@ -18,20 +18,24 @@
 #
 # "showcase" runs the showcase program instead, the same way (its keys and
 # tour: tools/showcase.sh). "selftest" runs the shader self-test program in
-# data/ and prints its report.
+# data/ and prints its report. --arch 32 builds and runs the 32-bit programs
+# (under Wine's 32-bit side); 64 is the default.
 set -eu
 cd "$(dirname "$0")/.."
 mode=controller
-case "${1:-}" in
---no-controller) mode=no-controller ;;
-showcase) fw_program=showcase fw_title="fw showcase" ;;
-selftest) fw_program=fw_selftest ;;
-"") ;;
-*)
-    echo "usage: sh tools/run.sh [--no-controller | showcase | selftest]" >&2
-    exit 2
-    ;;
-esac
+while [ $# -gt 0 ]; do
+    case "$1" in
+    --arch) FW_ARCH=${2:-} && [ $# -ge 2 ] && shift ;;
+    --no-controller) mode=no-controller ;;
+    showcase) fw_program=showcase fw_title="fw showcase" ;;
+    selftest) fw_program=fw_selftest ;;
+    *)
+        echo "usage: sh tools/run.sh [--arch 32|64] [--no-controller | showcase | selftest]" >&2
+        exit 2
+        ;;
+    esac
+    shift
+done
 [ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
 . tools/env.sh
 . tools/demo.sh

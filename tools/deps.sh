@@ -12,10 +12,11 @@ build=${1:-$root/build}
 [ $# -gt 0 ] && shift
 # fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
 # wine32 alone brings no 32-bit OpenGL driver, without which 32-bit programs
-# get no Direct3D: Mesa's i386 libraries give them the same one as 64-bit.
+# get no Direct3D: GL's and Mesa's i386 libraries give them the same one as
+# 64-bit programs.
 packages="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64 wine wine64 wine32:i386
-    libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-dejavu-core googletest xvfb xauth xdotool sox
-    imagemagick libz-mingw-w64-dev"
+    libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-dejavu-core googletest xvfb xauth
+    xdotool sox imagemagick libz-mingw-w64-dev"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

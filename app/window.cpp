@@ -4,6 +4,9 @@
 namespace {
 
 constexpr UINT kClassStyle = CS_VREDRAW | CS_HREDRAW | CS_CLASSDC;
+// NOTE: the class record's cbSize is its own size: 48 bytes in 32-bit
+// programs, 80 in 64-bit ones (its handles and pointers are wider).
+static_assert(sizeof(WNDCLASSEXA) == (sizeof(void *) == 4 ? 48 : 80), "WNDCLASSEXA");
 // Candidate-window bits and the composition and guideline windows of the
 // input method: cleared so it draws none of its own windows over ours.
 constexpr LPARAM kImeKeepMask = 0x3FFFFFF0;

@@ -11,7 +11,8 @@
 #include <windows.h>
 #include <d3d9.h>
 
-/// A pre-transformed vertex of a screen rectangle (SCREEN_VERTEX_FVF).
+#include <cstddef>
+
 struct ScreenVertex {
     float x;          ///< screen pixels from the left
     float y;          ///< screen pixels from the top
@@ -22,6 +23,11 @@ struct ScreenVertex {
     float v;          ///< texture coordinate, 0 to 1 down
 };
 static_assert(sizeof(ScreenVertex) == 28, "ScreenVertex is drawn with a stride of 28 bytes");
+static_assert(offsetof(ScreenVertex, x) == 0 && offsetof(ScreenVertex, y) == 4 &&
+                  offsetof(ScreenVertex, z) == 8 && offsetof(ScreenVertex, rhw) == 12 &&
+                  offsetof(ScreenVertex, diffuse) == 16 && offsetof(ScreenVertex, u) == 20 &&
+                  offsetof(ScreenVertex, v) == 24,
+              "ScreenVertex matches vertex format 0x144");
 
 /// The flexible vertex format of ScreenVertex.
 constexpr DWORD SCREEN_VERTEX_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1; ///< 0x144

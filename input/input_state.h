@@ -6,6 +6,8 @@
 
 #include <dinput.h>
 
+#include <cstddef>
+
 // Entries of the record's two device arrays, in the order ReleaseInput walks
 // them.
 enum InputDevice { KEYBOARD_DEVICE, JOYSTICK_DEVICE, DEVICE_COUNT };
@@ -24,5 +26,15 @@ struct InputState {
     LPDIRECTINPUTDEVICE8A &lpKeyboard() { return lpDevice[KEYBOARD_DEVICE]; }
     LPDIRECTINPUTDEVICE8A &lpJoystick() { return lpDevice[JOYSTICK_DEVICE]; }
 };
+
+// The platform records as DirectInput reads and writes them, the same in 32-
+// and 64-bit programs.
+static_assert(sizeof(InputState::KeyState) == 256, "c_dfDIKeyboard state");
+static_assert(sizeof(DIDEVICEINSTANCEA) == 580, "DIDEVICEINSTANCEA");
+static_assert(sizeof(DIJOYSTATE) == 80 && offsetof(DIJOYSTATE, rglSlider) == 24 &&
+                  offsetof(DIJOYSTATE, rgdwPOV) == 32 && offsetof(DIJOYSTATE, rgbButtons) == 48,
+              "c_dfDIJoystick state");
+static_assert(sizeof(DIPROPRANGE) == 24 && sizeof(DIPROPDWORD) == 20 && sizeof(DIPROPHEADER) == 16,
+              "DirectInput property records");
 
 extern InputState inputState;

@@ -76,11 +76,15 @@ static_assert(sizeof kEffect == 2145 + 1, "effect layout");
 static_assert(sizeof kVertexAssembly == 185 + 1, "vertex assembly layout");
 static_assert(sizeof kPixelAssembly == 282 + 1, "pixel assembly layout");
 
-// A 32-bit value for a report: 0 exactly when the member is NULL. The low 32
-// bits of a 64-bit pointer may all be zero, so the high ones stand in then.
+// A 32-bit value for a report: 0 exactly when the member is NULL. In a 32-bit
+// program that is the pointer itself. The low 32 bits of a 64-bit pointer may
+// all be zero, so the high ones stand in then.
 unsigned int Reported(const void *member) {
     const uint64_t value = reinterpret_cast<uintptr_t>(member);
     const auto low = static_cast<unsigned int>(value);
+    if (sizeof member == 4) {
+        return low;
+    }
     return low != 0 ? low : static_cast<unsigned int>(value >> 32);
 }
 

@@ -1,5 +1,6 @@
 #include "sound/channel.h"
 
+#include <cstddef>
 #include <cstring>
 
 #include "sound/sound.h"
@@ -13,7 +14,13 @@ static_assert(kChannelBufferFlags == 0x180E8, "channel buffer flags");
 constexpr DWORD kStreamSeconds = 4;
 // The first 18 bytes of the format chunk, whatever its size.
 constexpr LONG kFormatBytes = 18;
-static_assert(sizeof(WAVEFORMATEX) == kFormatBytes, "WAVEFORMATEX as stored in wave files");
+static_assert(sizeof(WAVEFORMATEX) == kFormatBytes && offsetof(WAVEFORMATEX, nChannels) == 2 &&
+                  offsetof(WAVEFORMATEX, nSamplesPerSec) == 4 &&
+                  offsetof(WAVEFORMATEX, nAvgBytesPerSec) == 8 &&
+                  offsetof(WAVEFORMATEX, nBlockAlign) == 12 &&
+                  offsetof(WAVEFORMATEX, wBitsPerSample) == 14 &&
+                  offsetof(WAVEFORMATEX, cbSize) == 16,
+              "WAVEFORMATEX as stored in wave files");
 
 namespace {
 
@@ -311,7 +318,8 @@ LPDIRECTSOUNDBUFFER8 CreateChannelBuffer(const WAVEFORMATEX *format, DWORD bytes
     if (!sound.lpDS || !format) {
         return nullptr;
     }
-    // NOTE: dwSize is the structure's own size, 40 bytes in 64-bit programs.
+    // NOTE: dwSize is the structure's own size, 36 bytes in 32-bit programs
+    // and 40 in 64-bit ones.
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof desc;
     desc.dwFlags = flags;

@@ -2,6 +2,7 @@
 
 #include <process.h>
 
+#include <cstddef>
 #include <cstdlib>
 #include <cstring>
 
@@ -11,6 +12,15 @@ constexpr DWORD kSilentBufferFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_CTRLFREQUENCY
                                      DSBCAPS_CTRLVOLUME | DSBCAPS_CTRLPOSITIONNOTIFY |
                                      DSBCAPS_GLOBALFOCUS | DSBCAPS_GETCURRENTPOSITION2;
 static_assert(kSilentBufferFlags == 0x181E8, "silent buffer flags");
+// NOTE: a buffer description is 36 bytes in 32-bit programs, 40 in 64-bit
+// ones, where the format pointer is 8 bytes and the GUID after it 8-aligned.
+static_assert(offsetof(DSBUFFERDESC, dwBufferBytes) == 8 &&
+                  offsetof(DSBUFFERDESC, dwReserved) == 12 &&
+                  offsetof(DSBUFFERDESC, lpwfxFormat) == 16 &&
+                  offsetof(DSBUFFERDESC, guid3DAlgorithm) == (sizeof(void *) == 4 ? 20 : 24) &&
+                  sizeof(DSBUFFERDESC) == (sizeof(void *) == 4 ? 36 : 40),
+              "DSBUFFERDESC");
+static_assert(sizeof(DSCAPS) == 96, "DSCAPS");
 constexpr DWORD kSilentBufferSeconds = 3;
 constexpr DWORD kWorkerPeriodMs = 500;
 
@@ -89,9 +99,8 @@ HRESULT CreateSilentBuffer(DWORD bits, DWORD channels, DWORD rate) {
     format.nBlockAlign = static_cast<WORD>(bits * channels / 8);
     format.nAvgBytesPerSec = format.nBlockAlign * rate;
 
-    // NOTE: dwSize is the structure's own size: 36 bytes in 32-bit programs,
-    // 40 in 64-bit ones (the format pointer is wider); DirectSound refuses
-    // any other value.
+    // NOTE: dwSize is the structure's own size, 36 or 40 bytes (see above);
+    // DirectSound refuses any other value.
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof desc;
     desc.dwFlags = kSilentBufferFlags;

@@ -3,15 +3,30 @@
 # test scripts' virtual display: it prints one table of measurements (each
 # a ratio taken inside this run) and the stress runs' results. Takes about
 # fifteen minutes; `sh tools/bench.sh --quick` shortens the stress runs.
-# `sh tools/bench.sh --d3d9 dxvk ...` runs it on DXVK (Direct3D 9 on Vulkan)
-# under Wine 10, in the Debian 13 root of tools/dxvk.sh.
+# `--arch 32` measures the 32-bit build (64 is the default);
+# `--d3d9 dxvk` runs it on DXVK (Direct3D 9 on Vulkan) under Wine 10, in the
+# Debian 13 root of tools/dxvk.sh (64-bit). Every other argument goes to the
+# program.
 set -eu
 cd "$(dirname "$0")/.."
 d3d9=wine
-if [ "${1:-}" = --d3d9 ]; then
-    d3d9=${2:-}
-    shift 2 || shift
-fi
+count=$#
+while [ "$count" -gt 0 ]; do
+    arg=$1
+    shift
+    count=$((count - 1))
+    if [ "$arg" = --arch ] || [ "$arg" = --d3d9 ]; then
+        value=${1:-none}
+        [ "$count" -gt 0 ] && shift && count=$((count - 1))
+        if [ "$arg" = --arch ]; then
+            FW_ARCH=$value
+        else
+            d3d9=$value
+        fi
+    else
+        set -- "$@" "$arg"
+    fi
+done
 . tools/env.sh
 if [ "${FW_D3D9:-}" != dxvk ]; then
     fw_build_all

@@ -1,18 +1,30 @@
 #!/bin/sh
 # Installs the Debian packages that building and testing fw need, when any is
-# missing, and fetches vkd3d's HLSL compiler into the build tree for the
-# shader-compiler stand-in (tools/d3dcompiler). Quiet and idempotent; uses
-# sudo when not run as root.
-# Usage: deps.sh [BUILD_DIR] (default: build/ beside tools/)
+# missing, for both Windows architectures (the 32-bit programs run on Wine's
+# 32-bit side, which needs Debian's i386 architecture), and fetches vkd3d's
+# HLSL compiler into the build tree for the shader-compiler stand-in
+# (tools/d3dcompiler). Quiet and idempotent; uses sudo when not run as root.
+# Usage: deps.sh [BUILD_DIR [OTHER_BUILD_DIR...]] (default: build/ beside
+# tools/); each other build tree gets a link to BUILD_DIR's fetch.
 set -eu
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
+[ $# -gt 0 ] && shift
 # fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
+# wine32 alone brings no 32-bit OpenGL driver, without which 32-bit programs
+# get no Direct3D: GL's and Mesa's i386 libraries give them the same one as
+# 64-bit programs.
+packages="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64 wine wine64 wine32:i386
+    libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-dejavu-core googletest xvfb xauth
+    xdotool sox imagemagick libz-mingw-w64-dev"
 # debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh).
-packages="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev"
 packages="$packages debootstrap"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
+if ! dpkg --print-foreign-architectures | grep -qx i386; then
+    echo "adding the i386 architecture"
+    $sudo dpkg --add-architecture i386
+fi
 missing=""
 for p in $packages; do
     dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
@@ -33,20 +45,83 @@ fi
 mkdir -p "$build"
 build=$(cd "$build" && pwd)
 vkd3d="$build/standins/d3dcompiler_47/vkd3d"
+# The other build trees' stand-ins find the fetch through a link.
+for other in "$@"; do
+    link="$other/standins/d3dcompiler_47/vkd3d"
+    [ -f "$link/complete" ] && [ "$(readlink "$link")" = "$vkd3d" ] && continue
+    mkdir -p "$other/standins/d3dcompiler_47"
+    rm -rf "$link"
+    ln -s "$vkd3d" "$link"
+done
 [ -f "$vkd3d/complete" ] && exit 0
+
+# The Debian mirrors of this machine's own apt sources (one-line
+# sources.list files and deb822 .sources files), those that serve its
+# release: unstable is fetched from the same place, through the same proxy.
+mirrors() {
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-bookworm}")
+    for file in /etc/apt/sources.list /etc/apt/sources.list.d/*.list; do
+        [ -f "$file" ] || continue
+        sed -e 's/#.*//' -e 's/\[[^]]*\]//' "$file" |
+            awk -v codename="$codename" '$1 == "deb" && $3 == codename { print $2 }'
+    done
+    for file in /etc/apt/sources.list.d/*.sources; do
+        [ -f "$file" ] || continue
+        awk -v codename="$codename" '
+            function flush(n, i, suite) {
+                n = split(suites, suite, " ")
+                for (i = 1; i <= n; i++)
+                    if (suite[i] == codename && (" " types " ") ~ / deb / && enabled != "no")
+                        print uris
+                types = uris = suites = enabled = key = ""
+            }
+            /^[ \t]*#/ { next }
+            /^[ \t]*$/ { flush(); next }
+            /^[ \t]/ { if (key == "uris") uris = uris " " $0; if (key == "suites") suites = suites " " $0; next }
+            {
+                key = tolower(substr($0, 1, index($0, ":") - 1))
+                value = substr($0, index($0, ":") + 1)
+                gsub(/^[ \t]+|[ \t]+$/, "", value)
+                if (key == "types") types = value
+                if (key == "uris") uris = value
+                if (key == "suites") suites = value
+                if (key == "enabled") enabled = tolower(value)
+            }
+            END { flush() }' "$file"
+    done
+}
+uris=$(mirrors | tr ' \t' '\n\n' | awk 'NF && !seen[$0]++')
+if [ -z "$uris" ]; then
+    echo "deps.sh: cannot fetch vkd3d-compiler from Debian unstable: no Debian mirror in /etc/apt/sources.list or /etc/apt/sources.list.d/ serves this machine's release" >&2
+    exit 1
+fi
+
 echo "fetching vkd3d-compiler (Debian unstable) into $vkd3d"
 apt="$build/standins/apt"
-rm -rf "$vkd3d" "$apt"
-mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts" "$apt/debs" "$vkd3d"
-echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] http://deb.debian.org/debian unstable main" >"$apt/sources.list"
-: >"$apt/status"
 set -- -o Dir::Etc::SourceList="$apt/sources.list" -o Dir::Etc::SourceParts="$apt/parts" \
     -o Dir::Etc::Preferences="$apt/preferences" -o Dir::Etc::PreferencesParts="$apt/parts" \
     -o Dir::State::Lists="$apt/lists" -o Dir::State::status="$apt/status" \
     -o Dir::Cache="$apt/cache" -o APT::Architecture=amd64 -o APT::Sandbox::User=root \
     -o Debug::NoLocking=1
-apt-get "$@" -qq update
-(cd "$apt/debs" && apt-get "$@" -qq download vkd3d-compiler libvkd3d-shader1 libc6 libtinfo6)
+tried=""
+fetched=""
+for uri in $uris; do
+    rm -rf "$vkd3d" "$apt"
+    mkdir -p "$apt/lists/partial" "$apt/cache/archives/partial" "$apt/parts" "$apt/debs" "$vkd3d"
+    echo "deb [signed-by=/usr/share/keyrings/debian-archive-keyring.gpg] $uri unstable main" >"$apt/sources.list"
+    : >"$apt/status"
+    tried="$tried $uri"
+    apt-get "$@" -qq update >/dev/null 2>&1 || continue
+    (cd "$apt/debs" && apt-get "$@" -qq download vkd3d-compiler libvkd3d-shader1 libc6 libtinfo6 \
+        >/dev/null 2>&1) || continue
+    fetched=$uri
+    break
+done
+if [ -z "$fetched" ]; then
+    rm -rf "$vkd3d" "$apt"
+    echo "deps.sh: cannot fetch vkd3d-compiler, libvkd3d-shader1, libc6 and libtinfo6 of Debian unstable (main) from:$tried" >&2
+    exit 1
+fi
 for deb in "$apt/debs"/*.deb; do
     dpkg-deb -x "$deb" "$vkd3d"
 done

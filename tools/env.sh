@@ -1,31 +1,55 @@
 # Sourced by the build and test scripts: builds fw, and starts what running
 # Windows programs here needs (a Wine prefix with a persistent wineserver, an
 # Xvfb display) and stops it again when the calling script exits.
-# FW_BUILD_DIR chooses another build tree than the presets' build/.
+# FW_ARCH chooses the Windows architecture: 64 (the default; build tree
+# build/, preset "default") or 32 (build/i686, preset "i686", run by Wine's
+# 32-bit side). FW_BUILD_DIR chooses another build tree than the preset's.
 fw_root=$(cd "$(dirname "$0")/.." && pwd)  # $0 is a script in tools/
-fw_build=${FW_BUILD_DIR:-$fw_root/build}
-export WINEPREFIX="$fw_build/wineprefix"
 export WINEDEBUG=-all
 export WINEDLLOVERRIDES="mscoree,mshtml="
 export ALSA_CONFIG_PATH="$fw_root/tools/alsa-null.conf"
-# The DLL stand-ins that tools/wine-run.sh puts beside every program (the
-# shader compiler; tools/run.sh may add more).
-export FW_STANDIN_DIR="$fw_build/standins"
-export FW_STANDINS="d3dcompiler_47"
+
+# fw_use_arch 32|64: selects the architecture, its build tree and the Wine
+# prefix inside that tree (each tree has its own, made by the Wine that runs
+# its programs).
+fw_use_arch() {
+    case "$1" in
+    64) fw_preset=default fw_toolchain=cmake/mingw-w64.cmake fw_build=$fw_root/build ;;
+    32) fw_preset=i686 fw_toolchain=cmake/mingw-w64-i686.cmake fw_build=$fw_root/build/i686 ;;
+    *)
+        echo "unknown architecture: $1 (32 or 64)" >&2
+        exit 2
+        ;;
+    esac
+    fw_arch=$1
+    fw_build=${FW_BUILD_DIR:-$fw_build}
+    export WINEPREFIX="$fw_build/wineprefix"
+    # The DLL stand-ins that tools/wine-run.sh puts beside every program (the
+    # shader compiler; tools/run.sh may add more).
+    export FW_STANDIN_DIR="$fw_build/standins"
+    export FW_STANDINS="d3dcompiler_47"
+}
+fw_use_arch "${FW_ARCH-64}"
 
 # Installs what is missing, configures and builds everything, or only the
 # targets named as arguments. (Not in the DXVK root of tools/dxvk.sh: there
 # the build tree is the one built outside.)
 fw_build_all() {
     [ "${FW_D3D9:-}" != dxvk ] || return 0
-    sh "$fw_root/tools/deps.sh" "$fw_build"
+    # The 32-bit tree shares the 64-bit tree's fetch of the Linux-side
+    # shader compiler.
+    if [ "$fw_arch" = 32 ] && [ -z "${FW_BUILD_DIR:-}" ]; then
+        sh "$fw_root/tools/deps.sh" "$fw_root/build" "$fw_build"
+    else
+        sh "$fw_root/tools/deps.sh" "$fw_build"
+    fi
     cd "$fw_root"
     if [ -n "${FW_BUILD_DIR:-}" ]; then
-        cmake -S . -B "$fw_build" --toolchain cmake/mingw-w64.cmake -DCMAKE_BUILD_TYPE=Release >/dev/null
+        cmake -S . -B "$fw_build" --toolchain "$fw_toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
         cmake --build "$fw_build" -j 2 ${1:+--target} "$@"
     else
-        cmake --preset default >/dev/null
-        cmake --build --preset default ${1:+--target} "$@"
+        cmake --preset "$fw_preset" >/dev/null
+        cmake --build --preset "$fw_preset" ${1:+--target} "$@"
     fi
 }
 
@@ -34,22 +58,27 @@ fw_ctest() {
     if [ -n "${FW_BUILD_DIR:-}" ]; then
         (cd "$fw_build" && ctest --output-on-failure -j 2 --timeout 60 --repeat after-timeout:2 "$@")
     else
-        ctest --preset default "$@"
+        ctest --preset "$fw_preset" "$@"
     fi
 }
 
 fw_xvfb_pid=""
+fw_prefixes=""
 fw_stop() {
-    wineserver -k >/dev/null 2>&1 || true
+    for prefix in $fw_prefixes; do
+        WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
+    done
     [ -n "$fw_xvfb_pid" ] && kill "$fw_xvfb_pid" 2>/dev/null || true
     [ -n "${fw_display_file:-}" ] && rm -f "$fw_display_file"
 }
 
 # FW_OWN_DISPLAY=1 keeps the caller's DISPLAY instead of a virtual one.
+# Called again after fw_use_arch, it keeps the display and starts the other
+# architecture's wineserver.
 fw_start() {
     mkdir -p "$fw_build"
     trap fw_stop EXIT INT TERM
-    [ -n "${FW_OWN_DISPLAY:-}" ] || fw_start_xvfb
+    [ -n "${FW_OWN_DISPLAY:-}" ] || [ -n "$fw_xvfb_pid" ] || fw_start_xvfb
     fw_start_wine
 }
 
@@ -69,6 +98,7 @@ fw_start_wine() {
     # One wineserver for the whole run: each Wine process then starts in
     # milliseconds instead of seconds.
     mkdir -p "$WINEPREFIX"
+    fw_prefixes="$fw_prefixes $WINEPREFIX"
     wineserver -p >/dev/null 2>&1 || true
     # NOTE: the first Wine process of a prefix starts Wine's own services,
     # which live as long as the wineserver and keep its output open; a test

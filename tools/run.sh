@@ -2,9 +2,9 @@
 # Builds what it runs and runs a program on fw under Wine as a person would
 # see it.
 #
-#   sh tools/run.sh [--d3d9 dxvk] [--no-controller]          the demo
-#   sh tools/run.sh [--d3d9 dxvk] [--no-controller] showcase | selftest
-#   sh tools/run.sh [--d3d9 dxvk] [--no-controller] PROGRAM.exe [DATA_DIR]
+#   sh tools/run.sh [--arch 32|64] [--d3d9 dxvk] [--no-controller]    the demo
+#   sh tools/run.sh [OPTIONS] showcase | selftest
+#   sh tools/run.sh [OPTIONS] PROGRAM.exe [DATA_DIR]
 #
 # With DISPLAY set, the program opens on that display (the demo: the arrow
 # keys move the flag, Z and X switch between the effect and the shader pair,
@@ -26,13 +26,16 @@
 #
 # --d3d9 dxvk runs the program on DXVK (Direct3D 9 on Vulkan) under Wine 10
 # instead of Wine's own Direct3D 9, in the Debian 13 root of tools/dxvk.sh.
+#
+# --arch 32 builds and runs the 32-bit programs (under Wine's 32-bit side);
+# 64 is the default. A PROGRAM.exe runs in its own architecture.
 set -eu
 refuse() {
     echo "tools/run.sh: $1" >&2
     exit 2
 }
 usage() {
-    refuse "usage: sh tools/run.sh [--d3d9 wine|dxvk] [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
+    refuse "usage: sh tools/run.sh [--arch 32|64] [--d3d9 wine|dxvk] [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
 }
 mode=controller
 d3d9=wine
@@ -44,6 +47,13 @@ while [ $# -gt 0 ]; do
     --d3d9)
         case "${2:-}" in
         wine | dxvk) d3d9=$2 ;;
+        *) usage ;;
+        esac
+        shift
+        ;;
+    --arch)
+        case "${2:-}" in
+        32 | 64) FW_ARCH=$2 ;;
         *) usage ;;
         esac
         shift
@@ -84,6 +94,8 @@ selftest) fw_program=fw_selftest ;;
     [ -d "$data" ] || refuse "no such data folder: $data"
     data=$(cd "$data" && pwd)
     own="$(cd "$(dirname "$program")" && pwd)/$(basename "$program")"
+    # The stand-ins must match the program: machine 332 is 32-bit x86.
+    [ "$(od -An -tu2 -j$((pe + 4)) -N2 "$program" | tr -d ' ')" = 332 ] && FW_ARCH=32 || FW_ARCH=64
     fw_program=$(basename "$program" .exe)
     ;;
 esac
@@ -102,6 +114,7 @@ selftest) fw_build_all fw_selftest $standins ;;
 esac
 if [ "$d3d9" = dxvk ] && [ "${FW_D3D9:-}" != dxvk ]; then
     # Built here, run in the root: the arguments as checked above.
+    [ "${FW_ARCH:-64}" = 64 ] || refuse "DXVK runs 64-bit programs only here"
     set -- --d3d9 dxvk
     [ "$mode" = controller ] || set -- "$@" --no-controller
     if [ -n "$own" ]; then

@@ -1,51 +1,90 @@
 #!/bin/sh
-# Builds fw and its tests for Windows and runs every test under Wine, then
-# makes the API reference (tools/docs.sh), which must come without a warning;
-# then the real-platform tests (the demo's and the showcase's among them) a
-# second time on another Direct3D 9, DXVK under Wine 10 (tools/dxvk.sh).
+# Builds fw and its tests for Windows, 64-bit and 32-bit, and runs every test
+# under Wine in both: the 64-bit suite first, then the 32-bit one, each in
+# its own build tree and Wine prefix, on one virtual display. Then makes the
+# API reference (tools/docs.sh), which must come without a warning, and runs
+# the real-platform tests (the demo's and the showcase's among them) a second
+# time on another Direct3D 9, DXVK under Wine 10 (tools/dxvk.sh), 64-bit.
+# Further arguments go to ctest in every run.
 #
-#   sh tools/test.sh [--d3d9 wine|dxvk] [CTEST_ARGUMENT...]
+#   sh tools/test.sh [--arch 32|64] [--d3d9 wine|dxvk] [CTEST_ARGS...]
 #
-# --d3d9 runs one of the two passes only: every test on Wine's own
-# Direct3D 9 (and the reference), or the real-platform tests on DXVK.
+# --arch runs one architecture only (also FW_ARCH; FW_BUILD_DIR, which names
+# one tree, implies it). --d3d9 runs one of the two Direct3D 9 passes only:
+# every test on Wine's own (and the reference), or the real-platform tests on
+# DXVK. Ends with each run's time and outcome, and fails when any failed.
 set -eu
 cd "$(dirname "$0")/.."
+arches="64 32"
+[ -n "${FW_ARCH:-}" ] || [ -n "${FW_BUILD_DIR:-}" ] && arches=${FW_ARCH:-64}
 d3d9=both
 while [ $# -gt 0 ]; do
     case "$1" in
-    --d3d9)
-        d3d9=${2:-}
-        shift 2 || shift
-        ;;
+    --arch) arches=${2:-none} ;;
+    --d3d9) d3d9=${2:-none} ;;
     *) break ;;
     esac
+    shift $(($# < 2 ? 1 : 2))
 done
 case "$d3d9" in
 both | wine | dxvk) ;;
 *)
-    echo "usage: sh tools/test.sh [--d3d9 wine|dxvk] [CTEST_ARGUMENT...]" >&2
+    echo "usage: sh tools/test.sh [--arch 32|64] [--d3d9 wine|dxvk] [CTEST_ARGS...]" >&2
     exit 2
     ;;
 esac
 . tools/env.sh
 if [ "${FW_D3D9:-}" = dxvk ]; then
-    # The DXVK pass, inside the root.
+    # The DXVK pass, inside the root, on the tree built outside.
     fw_start
     fw_ctest "$@"
     exit
 fi
-fw_build_all
-status=0
+for arch in $arches; do fw_use_arch "$arch"; done
+
+summary=""
+failed=0
+# note NAME START STATUS: one line of the summary.
+note() {
+    [ "$3" -eq 0 ] && outcome=passed || outcome="FAILED (exit code $3)"
+    [ "$3" -eq 0 ] || failed=1
+    summary="$summary$1: $outcome in $(($(date +%s) - $2)) s
+"
+}
 if [ "$d3d9" != dxvk ]; then
-    echo "Direct3D 9: Wine's own (wined3d), $(wine --version)"
-    fw_start
-    fw_ctest "$@" || status=$?
+    for arch in $arches; do
+        fw_use_arch "$arch"
+        echo "== $arch-bit Windows, Direct3D 9: Wine's own (wined3d), $(wine --version): $fw_build"
+        start=$(date +%s)
+        fw_build_all
+        fw_start
+        status=0
+        fw_ctest "$@" || status=$?
+        note "$arch-bit on Wine's Direct3D 9 (build and tests)" "$start" "$status"
+    done
     fw_stop
-    sh tools/docs.sh || status=1
+    case " $arches " in
+    *" 64 "*)
+        fw_use_arch 64
+        start=$(date +%s)
+        status=0
+        sh tools/docs.sh || status=$?
+        note "API reference" "$start" "$status"
+        ;;
+    esac
 fi
-if [ "$d3d9" != wine ]; then
+case "$d3d9 $arches " in
+wine*) ;;
+*" 64 "*)
+    fw_use_arch 64
+    start=$(date +%s)
+    [ "$d3d9" = both ] || fw_build_all
     # The package's tests build with the cross compiler, which the root has
     # not: they ran in the first pass.
-    sh tools/dxvk.sh sh tools/test.sh -L real -LE package "$@" || status=$?
-fi
-exit $status
+    status=0
+    FW_ARCH=64 sh tools/dxvk.sh sh tools/test.sh -L real -LE package "$@" || status=$?
+    note "64-bit on DXVK (real-platform tests)" "$start" "$status"
+    ;;
+esac
+printf '\n%s' "$summary"
+exit "$failed"

@@ -6,6 +6,7 @@
 /// here allocates. Single-threaded; InitTasks and ReapTasks run between passes.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct Task;
@@ -28,6 +29,15 @@ struct Task {
     int32_t count;       ///< update calls since creation
     uint8_t work[144];   ///< the owner's; not cleared on reuse
 };
+// The fields in this order: 172 bytes in 32-bit programs; in 64-bit ones the
+// pointers are 8 bytes and 8-aligned, 192 bytes.
+static_assert(sizeof(void *) == 8 || (offsetof(Task, child) == 4 && offsetof(Task, next) == 8 &&
+                                      offsetof(Task, update) == 12 && offsetof(Task, draw) == 16 &&
+                                      offsetof(Task, user) == 20 && offsetof(Task, count) == 24 &&
+                                      offsetof(Task, work) == 28 && sizeof(Task) == 172),
+              "Task in 32-bit programs");
+static_assert(sizeof(void *) == 4 || (offsetof(Task, work) == 48 && sizeof(Task) == 192),
+              "Task in 64-bit programs");
 
 /// Links the whole pool into the free list and empties the active list.
 void InitTasks();

@@ -20,7 +20,7 @@ class Window : public fake::Test {
 TEST_F(Window, ClassIsRegisteredAsTabled) {
     InitFramework("fw", 800, 600, 1);
     const WNDCLASSEXA &wc = fake::LastClass().wc;
-    // 48 bytes in a 32-bit build; this is a 64-bit one.
+    // 48 bytes in a 32-bit build, 80 in a 64-bit one.
     EXPECT_EQ(wc.cbSize, sizeof(WNDCLASSEXA));
     EXPECT_EQ(wc.style, 0x0043u);
     EXPECT_EQ(wc.lpfnWndProc, WndProc);

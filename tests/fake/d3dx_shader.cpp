@@ -33,6 +33,7 @@ std::map<std::string, std::vector<unsigned char>> &Values() {
 }
 
 bool placeHigh = false;
+const ID3DXEffect *lastEffect = nullptr;
 
 int &EffectCount() {
     static int count = 0;
@@ -104,11 +105,12 @@ class FakeEffect final : public Object<ID3DXEffect> {
         : device_(device), label_("effect" + std::to_string(++EffectCount())) {
         device_->AddRef();
         Values().clear();
+        lastEffect = this;
     }
     ~FakeEffect() override { device_->Release(); }
 
     static void *operator new(size_t size) {
-        for (uint64_t slot = 1; placeHigh && slot < 64; ++slot) {
+        for (uint64_t slot = 1; placeHigh && sizeof(void *) == 8 && slot < 64; ++slot) {
             void *at = VirtualAlloc(reinterpret_cast<void *>(slot << 32), size,
                                     MEM_RESERVE | MEM_COMMIT, PAGE_READWRITE);
             if (at != nullptr) {
@@ -266,6 +268,8 @@ class FakeEffect final : public Object<ID3DXEffect> {
 } // namespace
 
 void PlaceEffectsOn4GiBBoundaries(bool on) { placeHigh = on; }
+
+const ID3DXEffect *LastEffect() { return lastEffect; }
 
 std::vector<unsigned char> EffectValue(const std::string &parameter) {
     auto found = Values().find(parameter);

@@ -49,7 +49,11 @@ namespace fake {
 std::vector<unsigned char> EffectValue(const std::string &parameter);
 
 // While set, effects are created at addresses whose low 32 bits are all zero
-// (multiples of 4 GiB), as a 64-bit process may see them.
+// (multiples of 4 GiB), as a 64-bit process may see them; a 32-bit process
+// has no such addresses, and there it changes nothing.
 void PlaceEffectsOn4GiBBoundaries(bool on);
+
+// The effect created last, as its creator received it; null before any.
+const ID3DXEffect *LastEffect();
 
 } // namespace fake

@@ -438,5 +438,5 @@ HRESULT WINAPI DirectSoundCreate8(LPCGUID device, LPDIRECTSOUND8 *sound, LPUNKNO
     return DS_OK;
 }
 
-FAKE_IMPORT(CoInitialize)
-FAKE_IMPORT(CoUninitialize)
+FAKE_IMPORT(CoInitialize, 4)
+FAKE_IMPORT(CoUninitialize, 0)

@@ -92,8 +92,27 @@ template <class Interface> class Object : public Interface {
 
 // Replaces the dllimport function `name` with fake::Fake##name for the whole
 // executable: the SDK calls it through the pointer __imp_##name, which the
-// linker then takes from here instead of from the import library.
-#define FAKE_IMPORT(name)                                                                          \
+// linker then takes from here instead of from the import library. `bytes`
+// is the size of its arguments: 32-bit Windows decorates a WINAPI name with
+// it (the pointer to RegisterClassExA is __imp__RegisterClassExA@4), checked
+// against the declaration. FAKE_IMPORT_CDECL is for C runtime functions,
+// which 32-bit Windows names with a leading underscore and no size.
+#ifdef _WIN64
+#define FAKE_IMPORT(name, bytes)                                                                   \
     extern "C" {                                                                                   \
     decltype(&name) __imp_##name = fake::Fake##name;                                               \
     }
+#define FAKE_IMPORT_CDECL(name) FAKE_IMPORT(name, 0)
+#else
+namespace fake {
+template <typename Result, typename... Args>
+constexpr int ArgumentBytes(Result(WINAPI *)(Args...)) {
+    return (0 + ... + static_cast<int>((sizeof(Args) + 3) / 4 * 4));
+}
+} // namespace fake
+#define FAKE_IMPORT(name, bytes)                                                                   \
+    static_assert(fake::ArgumentBytes(&name) == bytes, #name " takes " #bytes " argument bytes");  \
+    decltype(&name) fake_import_##name asm("__imp__" #name "@" #bytes) = fake::Fake##name;
+#define FAKE_IMPORT_CDECL(name)                                                                    \
+    decltype(&name) fake_import_##name asm("__imp__" #name) = fake::Fake##name;
+#endif

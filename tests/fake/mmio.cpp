@@ -90,8 +90,8 @@ int OpenMmioFiles() { return openFiles; }
 
 } // namespace fake
 
-FAKE_IMPORT(mmioOpenA)
-FAKE_IMPORT(mmioDescend)
-FAKE_IMPORT(mmioRead)
-FAKE_IMPORT(mmioSeek)
-FAKE_IMPORT(mmioClose)
+FAKE_IMPORT(mmioOpenA, 12)
+FAKE_IMPORT(mmioDescend, 16)
+FAKE_IMPORT(mmioRead, 12)
+FAKE_IMPORT(mmioSeek, 12)
+FAKE_IMPORT(mmioClose, 8)

@@ -200,10 +200,10 @@ int ThreadsAlive() { return threadsAlive; }
 
 } // namespace fake
 
-FAKE_IMPORT(InitializeCriticalSection)
-FAKE_IMPORT(EnterCriticalSection)
-FAKE_IMPORT(LeaveCriticalSection)
-FAKE_IMPORT(DeleteCriticalSection)
-FAKE_IMPORT(WaitForSingleObject)
-FAKE_IMPORT(CloseHandle)
-FAKE_IMPORT(_beginthreadex)
+FAKE_IMPORT(InitializeCriticalSection, 4)
+FAKE_IMPORT(EnterCriticalSection, 4)
+FAKE_IMPORT(LeaveCriticalSection, 4)
+FAKE_IMPORT(DeleteCriticalSection, 4)
+FAKE_IMPORT(WaitForSingleObject, 8)
+FAKE_IMPORT(CloseHandle, 4)
+FAKE_IMPORT_CDECL(_beginthreadex)

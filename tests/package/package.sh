@@ -2,7 +2,7 @@
 # fw as an outside program gets it: installed into a staging prefix, and a
 # CMake project built against that prefix alone.
 #   sh package.sh install BUILD_DIR STAGE
-#   sh package.sh build PROJECT_DIR BINARY_DIR STAGE
+#   sh package.sh build PROJECT_DIR BINARY_DIR STAGE TOOLCHAIN_FILE_NAME
 set -u
 failed=0
 fail() {
@@ -16,7 +16,7 @@ install)
     cmake --install "$build" --prefix "$stage" >/dev/null || { echo "FAIL: cmake --install"; exit 1; }
     (cd "$stage" && find . -type f | sort)
     for file in lib/libfw.a include/fw/fw.h lib/cmake/fw/fwConfig.cmake \
-        lib/cmake/fw/fwConfigVersion.cmake lib/cmake/fw/fwTargets.cmake lib/cmake/fw/mingw-w64.cmake; do
+        lib/cmake/fw/fwConfigVersion.cmake lib/cmake/fw/fwTargets.cmake lib/cmake/fw/mingw-w64.cmake lib/cmake/fw/mingw-w64-i686.cmake; do
         [ -f "$stage/$file" ] || fail "$file is not installed"
     done
     for file in app/window_state.h input/input_state.h; do
@@ -27,11 +27,11 @@ install)
     [ -z "$here" ] || fail "absolute paths in: $here"
     ;;
 build)
-    project=$2 binary=$3 stage=$4
+    project=$2 binary=$3 stage=$4 toolchain=$5
     rm -rf "$binary"
     log="$binary.log"
     if ! { cmake -S "$project" -B "$binary" -DCMAKE_BUILD_TYPE=Release -DCMAKE_PREFIX_PATH="$stage" \
-        --toolchain "$stage/lib/cmake/fw/mingw-w64.cmake" && cmake --build "$binary"; } >"$log" 2>&1; then
+        --toolchain "$stage/lib/cmake/fw/$toolchain" && cmake --build "$binary"; } >"$log" 2>&1; then
         cat "$log"
         echo "FAIL: the project does not build against the installed package"
         exit 1

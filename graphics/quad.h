@@ -13,6 +13,7 @@
 
 #include <cstddef>
 
+/// A pre-transformed vertex of a screen rectangle (SCREEN_VERTEX_FVF).
 struct ScreenVertex {
     float x;          ///< screen pixels from the left
     float y;          ///< screen pixels from the top

@@ -5,6 +5,9 @@
 #
 #   sh tools/dxvk.sh COMMAND [ARG...]
 #
+# FW_ARCH=32 runs 32-bit programs (the build tree build/i686), with DXVK's
+# 32-bit Direct3D 9 and Wine 10's 32-bit side.
+#
 # The root is made once per build tree, in BUILD/trixie (debootstrap, then
 # the packages below; a minute or two), with this machine's own apt sources
 # and settings, and reused after. COMMAND runs inside it, as root, in the
@@ -18,15 +21,25 @@
 # it ends.
 set -eu
 fw_root=$(cd "$(dirname "$0")/.." && pwd)
-fw_build=${FW_BUILD_DIR:-$fw_root/build}
-mkdir -p "$fw_build"
+# The root is the 64-bit tree's; a 32-bit tree is tested in it too.
+root_build=$fw_root/build
+case "${FW_ARCH:-64}" in
+32) fw_build=${FW_BUILD_DIR:-$fw_root/build/i686} dxvk=wine32 windows=i386-windows ;;
+*) fw_build=${FW_BUILD_DIR:-$fw_root/build} dxvk=wine64 windows=x86_64-windows ;;
+esac
+[ -z "${FW_BUILD_DIR:-}" ] || root_build=$FW_BUILD_DIR
+mkdir -p "$fw_build" "$root_build"
 fw_build=$(cd "$fw_build" && pwd)
-root="$fw_build/trixie"
+root_build=$(cd "$root_build" && pwd)
+root="$root_build/trixie"
 # What the tests and tools/run.sh use inside: Wine, DXVK and a Vulkan
 # driver, a display and its tools, ImageMagick for screenshots, a font for
-# the text, and ctest.
+# the text, and ctest; Wine's 32-bit side with DXVK's and Mesa's i386 builds
+# for 32-bit programs.
 packages="wine wine64 dxvk-wine64 mesa-vulkan-drivers libvulkan1 libgl1-mesa-dri
-    xvfb xauth xdotool imagemagick fonts-dejavu-core cmake"
+    xvfb xauth xdotool imagemagick fonts-dejavu-core cmake
+    wine32:i386 dxvk-wine32:i386 mesa-vulkan-drivers:i386 libvulkan1:i386 libgl1-mesa-dri:i386
+    libglx-mesa0:i386"
 
 if [ -z "${FW_DXVK_NAMESPACE:-}" ]; then
     FW_DXVK_NAMESPACE=1 exec unshare --mount --propagation private sh "$0" "$@"
@@ -73,8 +86,8 @@ mirror() {
 if [ ! -f "$root/.fw-bootstrapped" ]; then
     echo "making a Debian 13 root for DXVK in $root"
     rm -rf "$root"
-    debootstrap --variant=minbase trixie "$root" "$(mirror | head -n 1)" >"$fw_build/trixie.log" 2>&1 ||
-        { tail -n 20 "$fw_build/trixie.log" >&2; exit 1; }
+    debootstrap --variant=minbase trixie "$root" "$(mirror | head -n 1)" >"$root_build/trixie.log" 2>&1 ||
+        { tail -n 20 "$root_build/trixie.log" >&2; exit 1; }
     touch "$root/.fw-bootstrapped"
 fi
 
@@ -100,9 +113,13 @@ if [ "$(cat "$root/.fw-packages" 2>/dev/null)" != "$(echo $packages)" ]; then
     echo "installing Wine 10 and DXVK in $root"
     copy_apt_settings
     export DEBIAN_FRONTEND=noninteractive
-    chroot "$root" apt-get update -qq >>"$fw_build/trixie.log" 2>&1 &&
-        chroot "$root" apt-get install -y -qq --no-install-recommends $packages >>"$fw_build/trixie.log" 2>&1 ||
-        { tail -n 20 "$fw_build/trixie.log" >&2; exit 1; }
+    chroot "$root" dpkg --add-architecture i386
+    chroot "$root" apt-get update -qq >>"$root_build/trixie.log" 2>&1 &&
+        chroot "$root" apt-get install -y -qq --no-install-recommends $packages >>"$root_build/trixie.log" 2>&1 ||
+        { tail -n 20 "$root_build/trixie.log" >&2; exit 1; }
+    # A prefix made before Wine's 32-bit side was there runs no 32-bit
+    # program: start the prefixes anew.
+    rm -rf "$root_build/wineprefix-dxvk" "$root_build/i686/wineprefix-dxvk"
     echo $packages >"$root/.fw-packages"
 fi
 
@@ -110,9 +127,9 @@ fi
 # 10's DirectInput and compiler behind the stand-ins.
 mkdir -p "$fw_build/wineprefix" "$fw_build/wineprefix-dxvk" "$fw_build/standins/d3d9" "$fw_build/dxvk-cache"
 bind "$fw_build/wineprefix-dxvk" "$fw_build/wineprefix"
-cmp -s "$root/usr/lib/dxvk/wine64/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll" ||
-    cp "$root/usr/lib/dxvk/wine64/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll"
-wine10="$root/usr/lib/x86_64-linux-gnu/wine/x86_64-windows"
+cmp -s "$root/usr/lib/dxvk/$dxvk/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll" ||
+    cp "$root/usr/lib/dxvk/$dxvk/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll"
+wine10=$(find "$root/usr/lib" -maxdepth 4 -type d -path "*/wine/$windows" | head -n 1)
 for companion in d3dcompiler_47/wine_d3dcompiler_47.dll:d3dcompiler_47.dll dinput8/dinput8-wine.dll:dinput8.dll; do
     file="$fw_build/standins/${companion%:*}"
     [ -f "$file" ] && bind -r "$wine10/${companion#*:}" "$file"
@@ -122,12 +139,13 @@ done
 # Windows; DXVK keeps it unless told. DXVK's pipeline caches go to the build
 # tree, not to the programs' working folders.
 dxvk_config="d3d9.deviceLossOnFocusLoss = True"
-echo "Direct3D 9: DXVK $(chroot "$root" dpkg-query -W -f '${Version}' dxvk-wine64)," \
+echo "Direct3D 9: DXVK $(chroot "$root" dpkg-query -W -f '${Version}' dxvk-$dxvk)," \
     "$(chroot "$root" wine --version 2>/dev/null) (Debian 13 root)"
 status=0
 # shellcheck disable=SC2016
 chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin HOME=/root \
     TERM="${TERM:-dumb}" ${DISPLAY:+DISPLAY="$DISPLAY"} ${FW_BUILD_DIR:+FW_BUILD_DIR="$fw_build"} \
+    FW_ARCH="${FW_ARCH:-64}" \
     FW_D3D9=dxvk DXVK_LOG_LEVEL=none DXVK_CONFIG="$dxvk_config" DXVK_STATE_CACHE_PATH="$fw_build/dxvk-cache" \
     sh -c 'cd "$1" && shift && XDG_RUNTIME_DIR=$(mktemp -d) && export XDG_RUNTIME_DIR && exec "$@"' \
     sh "$fw_root" "$@" || status=$?

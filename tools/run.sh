@@ -114,15 +114,14 @@ selftest) fw_build_all fw_selftest $standins ;;
 esac
 if [ "$d3d9" = dxvk ] && [ "${FW_D3D9:-}" != dxvk ]; then
     # Built here, run in the root: the arguments as checked above.
-    [ "${FW_ARCH:-64}" = 64 ] || refuse "DXVK runs 64-bit programs only here"
-    set -- --d3d9 dxvk
+    set -- --arch "${FW_ARCH:-64}" --d3d9 dxvk
     [ "$mode" = controller ] || set -- "$@" --no-controller
     if [ -n "$own" ]; then
         set -- "$@" "$own" "$data"
     elif [ -n "$program" ]; then
         set -- "$@" "$program"
     fi
-    exec sh tools/dxvk.sh sh tools/run.sh "$@"
+    FW_ARCH=${FW_ARCH:-64} exec sh tools/dxvk.sh sh tools/run.sh "$@"
 fi
 fw_start
 if [ -n "$own" ]; then

@@ -4,7 +4,8 @@
 # its own build tree and Wine prefix, on one virtual display. Then makes the
 # API reference (tools/docs.sh), which must come without a warning, and runs
 # the real-platform tests (the demo's and the showcase's among them) a second
-# time on another Direct3D 9, DXVK under Wine 10 (tools/dxvk.sh), 64-bit.
+# time on another Direct3D 9, DXVK under Wine 10 (tools/dxvk.sh), in both
+# architectures.
 # Further arguments go to ctest in every run.
 #
 #   sh tools/test.sh [--arch 32|64] [--d3d9 wine|dxvk] [CTEST_ARGS...]
@@ -73,18 +74,17 @@ if [ "$d3d9" != dxvk ]; then
         ;;
     esac
 fi
-case "$d3d9 $arches " in
-wine*) ;;
-*" 64 "*)
-    fw_use_arch 64
-    start=$(date +%s)
-    [ "$d3d9" = both ] || fw_build_all
-    # The package's tests build with the cross compiler, which the root has
-    # not: they ran in the first pass.
-    status=0
-    FW_ARCH=64 sh tools/dxvk.sh sh tools/test.sh -L real -LE package "$@" || status=$?
-    note "64-bit on DXVK (real-platform tests)" "$start" "$status"
-    ;;
-esac
+if [ "$d3d9" != wine ]; then
+    for arch in $arches; do
+        fw_use_arch "$arch"
+        start=$(date +%s)
+        [ "$d3d9" = both ] || fw_build_all
+        # The package's tests build with the cross compiler, which the root
+        # has not: they ran in the first pass.
+        status=0
+        FW_ARCH=$arch sh tools/dxvk.sh sh tools/test.sh -L real -LE package "$@" || status=$?
+        note "$arch-bit on DXVK (real-platform tests)" "$start" "$status"
+    done
+fi
 printf '\n%s' "$summary"
 exit "$failed"

@@ -69,6 +69,30 @@ CpuShare MeasureFrames(double seconds) {
     return {workerSeconds / wall, (ProcessCpu() - process) / wall, workerSeconds, wall};
 }
 
+// Ends the process when the stress run stops making progress.
+volatile LONG progress;
+volatile LONG watching;
+
+DWORD WINAPI Watchdog(void *) {
+    LONG last = progress;
+    DWORD still = 0;
+    while (watching) {
+        Sleep(500);
+        if (progress != last) {
+            last = progress;
+            still = 0;
+        } else if ((still += 500) >= kHangMs) {
+            Progress("stress: no progress for %lu ms at step %ld: hang", kHangMs, last);
+            ExitProcess(3);
+        }
+    }
+    return 0;
+}
+
+std::string Percent(double share) { return Format("%.3f %%", share * 100.0); }
+
+} // namespace
+
 // NOTE: Wine's GetProcessHandleCount reports 0; asking about every handle
 // value works on Windows and Wine alike.
 DWORD HandleCount() {
@@ -94,30 +118,6 @@ int ThreadCount() {
     CloseHandle(snapshot);
     return count;
 }
-
-// Ends the process when the stress run stops making progress.
-volatile LONG progress;
-volatile LONG watching;
-
-DWORD WINAPI Watchdog(void *) {
-    LONG last = progress;
-    DWORD still = 0;
-    while (watching) {
-        Sleep(500);
-        if (progress != last) {
-            last = progress;
-            still = 0;
-        } else if ((still += 500) >= kHangMs) {
-            Progress("stress: no progress for %lu ms at step %ld: hang", kHangMs, last);
-            ExitProcess(3);
-        }
-    }
-    return 0;
-}
-
-std::string Percent(double share) { return Format("%.3f %%", share * 100.0); }
-
-} // namespace
 
 void BenchSoundWorker(const char *waveFile) {
     Progress("sound worker: %d rounds of %.0f s idle and %.0f s streaming", kCpuRounds, kCpuSeconds,

@@ -1,16 +1,7 @@
-// The fw showcase: the framework services the demo leaves out, seen and
-// heard together. A field of a few thousand sparks, each a task of the task
-// tree, swirls round a wandering centre (sine table, plane vectors) and is
-// drawn in one quad batch with a cached, colour-keyed texture; flip mode with
-// an afterimage colour gives the sparks trails, the blur pass a glow; two
-// fonts draw the title and a status line with drop shadows; a streamed music
-// channel loops and two static effects answer the buttons.
-//
-// Keys (and controller): arrows (stick) move the centre, Z and X (buttons 0
-// and 1) burst sparks with a sound, C (button 2) switches the glow, A
-// (button 3) the trails, S (button 4) stops and resumes the sound, Escape
-// quits. Reads "spark.png", "music.wav", "chime.wav" and "pop.wav" from the
-// working folder. Prints a line for every change of a sound channel's state.
+// The fw showcase scene (see showcase.h): the field of sparks, the fonts and
+// the sound channels, each frame's update and drawing.
+#include "showcase/showcase.h"
+
 #include "app/framework.h"
 #include "app/window.h"
 #include "graphics/graphics.h"
@@ -30,8 +21,8 @@
 
 namespace {
 
-constexpr int kWidth = 800;
-constexpr int kHeight = 600;
+constexpr int kWidth = kShowcaseWidth;
+constexpr int kHeight = kShowcaseHeight;
 constexpr D3DCOLOR kBackground = 0xFF080C18;
 // Trails: the previous frame, tinted towards blue, laid under each new one.
 // NOTE: the glow is drawn into the frame that the next frame lays over itself,
@@ -57,7 +48,7 @@ constexpr int kBurstSize = 400;        // sparks of one burst
 constexpr float kMaxSpeed = 9.0f;      // pixels per frame
 constexpr int32_t kQuarterTurn = 2048; // sine-table angle units
 
-enum Channel : unsigned { kMusic = 0, kChime = 1, kPop = 2, kChannelCount };
+enum Channel : unsigned { kMusic = kShowcaseMusicChannel, kChime, kPop, kChannelCount };
 constexpr const char *kChannelNames[kChannelCount] = {"music", "chime", "pop"};
 constexpr const char *kChannelFiles[kChannelCount] = {"music.wav", "chime.wav", "pop.wav"};
 
@@ -347,13 +338,11 @@ void StartSound() {
 
 } // namespace
 
-int main(int, char **) {
-    if (InitFramework("fw showcase", kWidth, kHeight, 1) != 0) {
-        return 0; // the failure has been shown and the framework shut down
-    }
+void StartShowcase() {
     InitSinTable();
     InitTasks();
     CreateTask(UpdateField, nullptr);
+    show = Showcase{};
     show.seed = 12345;
     show.trails = true;
     show.spanStart = timeGetTime();
@@ -369,12 +358,8 @@ int main(int, char **) {
     CreateFontData(kInfoFont, InstalledFace(infoFaces, 2), 16);
     StartSound();
     std::fflush(stdout);
-
-    while (UpdateFramework()) {
-        Update();
-        Draw();
-    }
-
-    ExitFramework();
-    return 0;
 }
+
+void UpdateShowcase() { Update(); }
+
+void DrawShowcase() { Draw(); }

@@ -15,6 +15,11 @@
 // starts the count again; text after READS is ignored, so a tag there tells
 // two equal pushes apart. A missing or unreadable file leaves the stick as it
 // was.
+//
+// FW_JOYSTICK_PACE, a number of milliseconds, makes each read of the
+// joystick wait until that long after the previous one: the program's frames
+// then last at least that long, so that a test taking screenshots sees a
+// held key's effect over many frames.
 #include "real/virtual_joystick.h"
 
 #include <cstdio>
@@ -27,7 +32,22 @@ namespace {
 std::string script;
 long readsLeft = -1;
 
+void Pace() {
+    static DWORD last;
+    const char *pace = std::getenv("FW_JOYSTICK_PACE");
+    if (pace == nullptr) {
+        return;
+    }
+    const DWORD wanted = std::strtoul(pace, nullptr, 10);
+    const DWORD since = GetTickCount() - last;
+    if (last != 0 && since < wanted) {
+        Sleep(wanted - since);
+    }
+    last = GetTickCount();
+}
+
 void ReadScript() {
+    Pace();
     const char *path = std::getenv("FW_JOYSTICK");
     if (path == nullptr || path[0] == '\0') {
         return;

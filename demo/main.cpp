@@ -17,6 +17,7 @@ int main(int, char **) {
     LoadDemo();
     std::printf("%s\n", D3DXGetVertexShaderProfile(GetDevice()));
     std::printf("%s\n", D3DXGetPixelShaderProfile(GetDevice()));
+    std::fflush(stdout);
 
     while (UpdateFramework()) {
         UpdateDemo();

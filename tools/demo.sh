@@ -127,6 +127,17 @@ fw_demo_stick() {
     echo "$1 $2 $3 ${4:-} #$fw_stick_count" >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
 }
 
+# fw_demo_stick_wait [SECONDS]: waits until the program has read the last
+# push with FRAMES for all its frames (20 s unless told), or fails.
+fw_demo_stick_wait() {
+    for _ in $(seq $((${1:-20} * 10))); do
+        grep -q "#$fw_stick_count\$" "$fw_joystick.done" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    echo "the push #$fw_stick_count was not read" >&2
+    return 1
+}
+
 # fw_demo_shot FILE: a PNG of the demo's window as it is now.
 fw_demo_shot() {
     # A window that has gone leaves import waiting for ever.

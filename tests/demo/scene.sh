@@ -88,15 +88,15 @@ seen_all() {
 
 # Whether the flag's centre moves at least 40 pixels right of where it was
 # once $1 (a command) has pushed it, judged from screenshots taken for up to
-# 10 s.
+# 15 s.
 # NOTE: a push held down drives the flag out of the window within a dozen or
 # so frames, a few tenths of a second here, and one screenshot takes about as
 # long: a flag that moved could leave between two shots and look as if it
 # had never moved. So the stick pushes for 3 frames only (the flag then stops
 # about 200 pixels to the right, in the window), and the arrow key, which
 # cannot be held for a number of frames, is held while the demo's frames are
-# paced to 100 ms each (FW_JOYSTICK_PACE): the flag then takes a second or
-# more to cross the window.
+# paced to 500 ms each (FW_JOYSTICK_PACE): the flag then takes about five
+# seconds to cross the window.
 moves_right() {
     before=-1
     for _ in 1 2 3 4 5 6 7 8 9 10; do
@@ -107,7 +107,7 @@ moves_right() {
     done
     [ "$before" -ge 0 ] || { echo "no flag to move"; return 1; }
     $1 start
-    end=$(($(date +%s) + 10))
+    end=$(($(date +%s) + 15))
     at=$before
     while [ "$(date +%s)" -lt "$end" ]; do
         fw_demo_shot "$work/moving.png"
@@ -174,7 +174,7 @@ case "$case_name" in
 no-effect) missing=etest2.fx ;;
 no-flag) missing=hata.x ;;
 esac
-[ "$case_name" = arrow ] && export FW_JOYSTICK_PACE=100
+[ "$case_name" = arrow ] && export FW_JOYSTICK_PACE=500
 fw_demo_start "$(data_without "$missing")"
 fw_demo_find_window || exit 1
 fw_demo_printed '^ps_' || exit 1

@@ -16,6 +16,10 @@
 // two equal pushes apart. A missing or unreadable file leaves the stick as it
 // was.
 //
+// Once a push with READS has run out, the stand-in writes its text to the
+// file named by FW_JOYSTICK with ".done" added, so that a script can wait
+// until the program has seen the whole push.
+//
 // FW_JOYSTICK_PACE, a number of milliseconds, makes each read of the
 // joystick wait until that long after the previous one: the program's frames
 // then last at least that long, so that a test taking screenshots sees a
@@ -31,6 +35,8 @@ namespace {
 // The script last read, and the reads it has left when it has a count.
 std::string script;
 long readsLeft = -1;
+// The script whose push was last reported done.
+std::string reported;
 
 void Pace() {
     static DWORD last;
@@ -73,6 +79,14 @@ void ReadScript() {
     }
     if (readsLeft == 0) {
         virtual_joystick::Reset();
+        if (reported != script) {
+            reported = script;
+            FILE *done = std::fopen((std::string(path) + ".done").c_str(), "wb");
+            if (done != nullptr) {
+                std::fputs(script.c_str(), done);
+                std::fclose(done);
+            }
+        }
         return;
     }
     if (readsLeft > 0) {

@@ -3,6 +3,8 @@
 // 800x600 window and leave it started.
 #pragma once
 
+#include <windows.h>
+
 namespace bench {
 
 // One frame of an application that draws nothing: UpdateFramework,
@@ -10,6 +12,10 @@ namespace bench {
 void FrameworkFrame();
 // Frames for `seconds` of wall time; returns the frames drawn.
 int FrameworkFrames(double seconds);
+
+// This process's open handles and threads.
+DWORD HandleCount();
+int ThreadCount();
 
 void BenchFrameLoop();
 void BenchQuads();
@@ -32,5 +38,13 @@ enum class StartupSide { kFramework, kBare, kFrameworkSteps };
 // The child processes' side, timed from `mainStart` (Now() at the top of
 // main): prints the figures and returns the exit code.
 int RunStartupChild(StartupSide side, double mainStart);
+
+// The demo and the showcase, each for `seconds` in a process of its own under
+// a tour that loops, sampled every 10 s (handles, private memory, threads,
+// frame time, the showcase's late refills). Must run before this process
+// starts the framework.
+void BenchSoak(double seconds);
+// The child processes' side: "demo" or "showcase"; returns the exit code.
+int RunSoakChild(const char *program, double seconds);
 
 } // namespace bench

@@ -5,7 +5,9 @@
 //   fw_bench [--quick] [--only PART]
 //     --quick: 20 sound cycles and 10 s of stress frames instead of 1000 and
 //              60 s, for trying the program out
-//     --only:  one of startup, frame, quads, tasks, crc, sound, stress
+//     --only:  one of startup, frame, quads, tasks, crc, sound, stress, or
+//              soak: 10 minutes each of the demo and the showcase (1 minute
+//              with --quick), which runs only when asked for
 #include "benches.h"
 #include "measure.h"
 
@@ -15,6 +17,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -87,6 +90,9 @@ int main(int argc, char **argv) {
             return bench::RunStartupChild(child.side, mainStart);
         }
     }
+    if (argc > 3 && std::strcmp(argv[1], "soak") == 0) {
+        return bench::RunSoakChild(argv[2], std::atof(argv[3]));
+    }
     bool quick = false;
     const char *only = nullptr;
     for (int i = 1; i < argc; ++i) {
@@ -106,6 +112,10 @@ int main(int argc, char **argv) {
         return 1;
     }
 
+    if (only && std::strcmp(only, "soak") == 0) {
+        bench::BenchSoak(quick ? 60.0 : 600.0);
+        return 0;
+    }
     if (wanted("startup")) {
         bench::BenchStartup(kStartupRounds);
     }

@@ -83,6 +83,13 @@ float shaderTime;
 D3DXMATRIX mProj;
 D3DXMATRIX mView;
 
+void LoadDemo() {
+    LoadMesh(kFlagSlot, "hata.x");
+    LoadMesh(kBoxSlot, "hako.x");
+    CreateEffectFromFile("etest2.fx");
+    CompileShaderFromFile("etest2.fx", "basic_vs_flag", "basic_ps");
+}
+
 void UpdateDemo() {
     angle += kTurnPerFrame;
     position.x += velocity.x;

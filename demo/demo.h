@@ -27,6 +27,10 @@ extern float shaderTime; // +0.05 per frame, the shaders' "time"
 extern D3DXMATRIX mProj; // rebuilt by DrawDemo every frame
 extern D3DXMATRIX mView; // rebuilt by DrawDemo every frame
 
+// Loads the flag "hata.x" into mesh slot 0, the box "hako.x" into slot 1, and
+// the effect and the shader pair from "etest2.fx". Whatever fails to load is
+// shown by its own operation, or not at all, and the scene draws without it.
+void LoadDemo();
 // Turns the scene, moves the flag under the direction buttons and switches
 // the path: BUTTON_0 to the effect, BUTTON_1 (applied last, so it wins) back.
 void UpdateDemo();

@@ -4,7 +4,6 @@
 #include <fw/app/framework.h>
 #include "demo.h"
 #include <fw/graphics/graphics.h>
-#include <fw/resources/mesh.h>
 #include <fw/shader/shader.h>
 
 #include <d3dx9.h>
@@ -15,14 +14,10 @@ int main(int, char **) {
     if (InitFramework("fw", 800, 600, 1) != 0) {
         return 0; // the failure has been shown and the framework shut down
     }
-    // Whatever fails to load is shown by its own operation, or not at all,
-    // and the scene draws without it.
-    LoadMesh(0, "hata.x");
-    LoadMesh(1, "hako.x");
-    CreateEffectFromFile("etest2.fx");
-    CompileShaderFromFile("etest2.fx", "basic_vs_flag", "basic_ps");
+    LoadDemo();
     std::printf("%s\n", D3DXGetVertexShaderProfile(GetDevice()));
     std::printf("%s\n", D3DXGetPixelShaderProfile(GetDevice()));
+    std::fflush(stdout);
 
     while (UpdateFramework()) {
         UpdateDemo();

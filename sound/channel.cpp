@@ -94,6 +94,23 @@ bool ChunksLeadForward(HMMIO file, const MMCKINFO &riff) {
     return forward;
 }
 
+// A recording that was never finalised leaves the data chunk's size at 0, or
+// at more than the file holds, with its samples following the header: such a
+// data chunk runs to the end of the file. A size the file holds stays as it
+// is. Leaves the file at the first sample byte; false when it cannot.
+bool SizeDataToFile(SoundChannel &channel) {
+    const LONG end = mmioSeek(channel.hmmio, 0, SEEK_END);
+    const LONG first = static_cast<LONG>(channel.DataChunk.dwDataOffset);
+    if (end == -1 || mmioSeek(channel.hmmio, first, SEEK_SET) != first) {
+        return false;
+    }
+    const DWORD present = end > first ? static_cast<DWORD>(end - first) : 0;
+    if (channel.DataChunk.cksize == 0 || channel.DataChunk.cksize > present) {
+        channel.DataChunk.cksize = present;
+    }
+    return true;
+}
+
 // The open itself, with SoundLock held for a stream.
 HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
     channel.Close();
@@ -138,6 +155,10 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
     mmioSeek(channel.hmmio, static_cast<LONG>(channel.RiffChunk.dwDataOffset + 4), SEEK_SET);
     channel.DataChunk.ckid = mmioFOURCC('d', 'a', 't', 'a');
     if (mmioDescend(channel.hmmio, &channel.DataChunk, &channel.RiffChunk, MMIO_FINDCHUNK) != 0) {
+        channel.Close();
+        return E_FAIL;
+    }
+    if (!SizeDataToFile(channel)) {
         channel.Close();
         return E_FAIL;
     }

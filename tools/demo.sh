@@ -74,6 +74,31 @@ fw_demo_boxes_gone() {
     return 1
 }
 
+# fw_demo_printed PATTERN [SECONDS]: waits until the program has printed a
+# line matching PATTERN (grep's), 30 s unless told, or fails. The demo prints
+# its shader profiles once it has loaded its data (and shown the boxes of what
+# failed), right before its first frame.
+fw_demo_printed() {
+    for _ in $(seq $((${2:-30} * 10))); do
+        grep -q "$1" "$fw_demo_dir/boxes.txt" 2>/dev/null && return 0
+        [ -f "$fw_demo_dir/status" ] && break
+        sleep 0.1
+    done
+    echo "the program did not print \"$1\"" >&2
+    return 1
+}
+
+# fw_demo_quit: holds Escape down until the program ends (20 s at most) and
+# prints its exit code; fails when it is still running. A frame that takes
+# longer than a short press would never see the key.
+fw_demo_quit() {
+    xdotool windowfocus --sync "$fw_demo_window" keydown Escape 2>/dev/null
+    fw_demo_wait 20
+    status=$?
+    xdotool keyup Escape
+    return $status
+}
+
 # fw_demo_wait [SECONDS]: waits for the demo to end (10 s unless told) and
 # prints its exit code; fails when it is still running.
 fw_demo_wait() {
@@ -101,6 +126,17 @@ fw_demo_hold() {
 fw_demo_stick() {
     fw_stick_count=$((${fw_stick_count:-0} + 1))
     echo "$1 $2 $3 ${4:-} #$fw_stick_count" >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
+}
+
+# fw_demo_stick_wait [SECONDS]: waits until the program has read the last
+# push with FRAMES for all its frames (20 s unless told), or fails.
+fw_demo_stick_wait() {
+    for _ in $(seq $((${1:-20} * 10))); do
+        grep -q "#$fw_stick_count\$" "$fw_joystick.done" 2>/dev/null && return 0
+        sleep 0.1
+    done
+    echo "the push #$fw_stick_count was not read" >&2
+    return 1
 }
 
 # fw_demo_shot FILE: a PNG of the demo's window as it is now.

@@ -195,7 +195,7 @@ elif [ "$mode" = controller ] && fw_demo_find_window; then
     fw_demo_hold Up 0.1
     sleep 1
     fw_demo_shot "$shots/6-up-arrow.png"
-    fw_demo_hold Escape 0.1
+    fw_demo_quit >/dev/null
 fi
 status=$(fw_demo_wait 30) || {
     echo "$fw_program did not end" >&2

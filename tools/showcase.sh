@@ -6,14 +6,12 @@
 # switches the glow, A (button 3) the trails, S (button 4) stops and resumes
 # the sound, Escape quits.
 
-# fw_showcase_press KEY: one press of an xdotool key, long enough for a frame
-# to see it at a few frames a second. (A key released before the next frame
-# reads the keyboard is never seen; controller buttons below are pressed for
-# a number of frames instead.)
-# to see it.
-fw_showcase_press() {
-    fw_demo_hold "$1" 0.5
-    sleep 0.3
+# fw_showcase_button MASK: presses the controller buttons of MASK (bit n for
+# button n) for two frames and waits until the showcase has read them. (A key
+# held for a fixed time can fall inside one slow frame and never be seen.)
+fw_showcase_button() {
+    fw_demo_stick 0 0 "$1" 2
+    fw_demo_stick_wait
 }
 
 # fw_showcase_wait TEXT [SECONDS]: waits until the showcase has printed a
@@ -44,31 +42,27 @@ fw_showcase_tour() {
     fw_showcase_wait "field:" || true
     sleep 1
     fw_showcase_pair "$1/1-trails"
-    fw_showcase_press a
+    fw_showcase_button 8 # A: trails off
     sleep 1
     fw_showcase_pair "$1/2-no-trails"
-    fw_showcase_press c
+    fw_showcase_button 4 # C: glow on
     sleep 0.5
     fw_demo_shot "$1/3-glow.png"
-    fw_showcase_press a
+    fw_showcase_button 8 # A: trails on
     sleep 1
     fw_demo_shot "$1/4-glow-trails.png"
-    fw_showcase_press c
-    # Button 0 of the controller for two frames: the chime.
-    fw_demo_stick 0 0 1 2
-    sleep 0.5
+    fw_showcase_button 4 # C: glow off
+    fw_showcase_button 1 # Z: the chime
     fw_demo_shot "$1/5-burst.png"
     fw_demo_hold Left 0.6
     fw_demo_stick 0 -32767 0
     sleep 0.6
     fw_demo_stick 0 0 0
     fw_demo_shot "$1/6-moved.png"
-    fw_showcase_press s
+    fw_showcase_button 16 # S: sound off
     sleep 0.5
-    fw_showcase_press s
-    # Button 1 of the controller: the pop.
-    fw_demo_stick 0 0 2 2
-    sleep 0.5
+    fw_showcase_button 16 # S: sound on
+    fw_showcase_button 2  # X: the pop
     fw_demo_shot "$1/7-pop.png"
-    fw_showcase_press Escape
+    fw_demo_quit >/dev/null
 }

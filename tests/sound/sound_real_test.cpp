@@ -193,6 +193,40 @@ TEST_F(RealSound, LoopingStreamOfAOneSecondFileRefillsAndStartsOver) {
     EXPECT_EQ(CloseSoundChannel(1), 1);
 }
 
+// A recording that was never finalised: the data chunk's size says 0, or more
+// than the file holds, and the samples run to the end of the file.
+TEST_F(RealSound, DataChunkSizedZeroOrPastTheEndTakesTheSamplesToTheEndOfTheFile) {
+    constexpr uint32_t kSamples = 3000;
+    const struct {
+        const char *name;
+        int64_t claimedSize;
+    } cases[] = {{"size 0", 0}, {"size past the end", 100000}};
+    for (const auto &c : cases) {
+        wave::Chunk data = wave::DataChunk(kSamples);
+        data.claimedSize = c.claimedSize;
+        wave::TempFolder folder;
+        const std::string path = folder.Write(
+            "unfinished.wav", wave::Riff({wave::FormatChunk(Pcm8BitMono(8000)), data}));
+        ASSERT_EQ(LoadSoundChannel(0, path.c_str()), S_OK) << c.name;
+        const LPDIRECTSOUNDBUFFER8 buffer = SoundChannels[0].lpBuffer;
+        ASSERT_EQ(SoundChannels[0].BufferBytes, kSamples) << c.name;
+        void *region1 = nullptr;
+        void *region2 = nullptr;
+        DWORD length1 = 0;
+        DWORD length2 = 0;
+        ASSERT_EQ(buffer->Lock(0, 0, &region1, &length1, &region2, &length2, DSBLOCK_ENTIREBUFFER),
+                  DS_OK);
+        const std::vector<BYTE> memory(static_cast<BYTE *>(region1),
+                                       static_cast<BYTE *>(region1) + length1);
+        buffer->Unlock(region1, 0, region2, 0);
+        ASSERT_EQ(memory.size(), kSamples) << c.name;
+        for (uint32_t i = 0; i < kSamples; ++i) {
+            ASSERT_EQ(memory[i], wave::SampleAt(i)) << c.name << ", byte " << i;
+        }
+        EXPECT_EQ(CloseSoundChannel(0), 1);
+    }
+}
+
 TEST_F(RealSound, SixteenBitStereoFileFromSoxPlaysToItsEnd) {
 #ifndef FW_SOX_DIR
     GTEST_SKIP() << "sox was not found when the build was configured";

@@ -15,6 +15,15 @@
 // starts the count again; text after READS is ignored, so a tag there tells
 // two equal pushes apart. A missing or unreadable file leaves the stick as it
 // was.
+//
+// Once a push with READS has run out, the stand-in writes its text to the
+// file named by FW_JOYSTICK with ".done" added, so that a script can wait
+// until the program has seen the whole push.
+//
+// FW_JOYSTICK_PACE, a number of milliseconds, makes each read of the
+// joystick wait until that long after the previous one: the program's frames
+// then last at least that long, so that a test taking screenshots sees a
+// held key's effect over many frames.
 #include "real/virtual_joystick.h"
 
 #include <cstdio>
@@ -26,8 +35,25 @@ namespace {
 // The script last read, and the reads it has left when it has a count.
 std::string script;
 long readsLeft = -1;
+// The script whose push was last reported done.
+std::string reported;
+
+void Pace() {
+    static DWORD last;
+    const char *pace = std::getenv("FW_JOYSTICK_PACE");
+    if (pace == nullptr) {
+        return;
+    }
+    const DWORD wanted = std::strtoul(pace, nullptr, 10);
+    const DWORD since = GetTickCount() - last;
+    if (last != 0 && since < wanted) {
+        Sleep(wanted - since);
+    }
+    last = GetTickCount();
+}
 
 void ReadScript() {
+    Pace();
     const char *path = std::getenv("FW_JOYSTICK");
     if (path == nullptr || path[0] == '\0') {
         return;
@@ -53,6 +79,14 @@ void ReadScript() {
     }
     if (readsLeft == 0) {
         virtual_joystick::Reset();
+        if (reported != script) {
+            reported = script;
+            FILE *done = std::fopen((std::string(path) + ".done").c_str(), "wb");
+            if (done != nullptr) {
+                std::fputs(script.c_str(), done);
+                std::fclose(done);
+            }
+        }
         return;
     }
     if (readsLeft > 0) {

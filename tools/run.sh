@@ -117,6 +117,11 @@ if [ "$d3d9" = dxvk ] && [ "${FW_D3D9:-}" != dxvk ]; then
     set -- --arch "${FW_ARCH:-64}" --d3d9 dxvk
     [ "$mode" = controller ] || set -- "$@" --no-controller
     if [ -n "$own" ]; then
+        # The root sees fw's folder only.
+        case "$own/$data/" in
+        "$fw_root"/*/"$fw_root"/*) ;;
+        *) refuse "--d3d9 dxvk runs a program and data folder inside $fw_root only" ;;
+        esac
         set -- "$@" "$own" "$data"
     elif [ -n "$program" ]; then
         set -- "$@" "$program"

@@ -24,8 +24,8 @@ fw_root=$(cd "$(dirname "$0")/.." && pwd)
 # The root is the 64-bit tree's; a 32-bit tree is tested in it too.
 root_build=$fw_root/build
 case "${FW_ARCH:-64}" in
-32) fw_build=${FW_BUILD_DIR:-$fw_root/build/i686} dxvk=wine32 windows=i386-windows ;;
-*) fw_build=${FW_BUILD_DIR:-$fw_root/build} dxvk=wine64 windows=x86_64-windows ;;
+32) fw_build=${FW_BUILD_DIR:-$fw_root/build/i686} dxvk=wine32 windows=i386-linux-gnu/wine/i386-windows ;;
+*) fw_build=${FW_BUILD_DIR:-$fw_root/build} dxvk=wine64 windows=x86_64-linux-gnu/wine/x86_64-windows ;;
 esac
 [ -z "${FW_BUILD_DIR:-}" ] || root_build=$FW_BUILD_DIR
 mkdir -p "$fw_build" "$root_build"
@@ -129,7 +129,7 @@ mkdir -p "$fw_build/wineprefix" "$fw_build/wineprefix-dxvk" "$fw_build/standins/
 bind "$fw_build/wineprefix-dxvk" "$fw_build/wineprefix"
 cmp -s "$root/usr/lib/dxvk/$dxvk/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll" ||
     cp "$root/usr/lib/dxvk/$dxvk/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll"
-wine10=$(find "$root/usr/lib" -maxdepth 4 -type d -path "*/wine/$windows" | head -n 1)
+wine10="$root/usr/lib/$windows"
 for companion in d3dcompiler_47/wine_d3dcompiler_47.dll:d3dcompiler_47.dll dinput8/dinput8-wine.dll:dinput8.dll; do
     file="$fw_build/standins/${companion%:*}"
     [ -f "$file" ] && bind -r "$wine10/${companion#*:}" "$file"

@@ -144,3 +144,16 @@ fw_demo_shot() {
     # A window that has gone leaves import waiting for ever.
     timeout 20 import -silent -window "$fw_demo_window" "$1"
 }
+
+# check DESCRIPTION COMMAND...: runs the check and prints one line, "ok:" or
+# "FAIL:"; a failure sets failed=1 for the caller's exit code.
+check() {
+    description=$1
+    shift
+    if "$@"; then
+        echo "ok: $description"
+    else
+        echo "FAIL: $description"
+        failed=1
+    fi
+}

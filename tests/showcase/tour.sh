@@ -29,16 +29,6 @@ echo "exit code: $status"
 cat "$log"
 
 failed=0
-check() { # DESCRIPTION COMMAND...: one line, ok or FAIL
-    description=$1
-    shift
-    if "$@"; then
-        echo "ok: $description"
-    else
-        echo "FAIL: $description"
-        failed=1
-    fi
-}
 above() { awk -v a="$1" -v b="$2" 'BEGIN { exit !(a > b) }'; }
 # pixels IMAGE... CROP FX: how many pixels of the crop satisfy FX (in HSB: r
 # is the hue, g the saturation, b the brightness; u the first image, v the

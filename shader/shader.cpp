@@ -41,6 +41,29 @@ constexpr StageMessages kAssembleFromCode = {
 // succeeded. Windows' D3DX never answers so.
 HRESULT EffectDeviceResult(HRESULT hr) { return hr == E_NOTIMPL ? S_OK : hr; }
 
+// NOTE: Windows' D3DX frees in OnLostDevice the state block that an
+// effect's Begin saves the device's state in; Wine's keeps it until the
+// effect is released (answering E_NOTIMPL or S_OK), and a Direct3D 9 that
+// follows Windows' rules (DXVK) refuses Reset while any state block lives.
+// So the effect is replaced by its clone, which has its parameter values and
+// no state block yet, on the technique the effect had selected. The clone is
+// made on every D3DX, so that an effect behaves the same everywhere after a
+// reset; if it cannot be made the effect stays.
+HRESULT EffectOnLost(ID3DXEffect *&effect) {
+    const HRESULT hr = EffectDeviceResult(effect->OnLostDevice());
+    ID3DXEffect *clone = nullptr;
+    if (FAILED(hr) || FAILED(effect->CloneEffect(GetDevice(), &clone))) {
+        return hr;
+    }
+    D3DXTECHNIQUE_DESC technique;
+    if (SUCCEEDED(effect->GetTechniqueDesc(effect->GetCurrentTechnique(), &technique))) {
+        clone->SetTechnique(technique.Name);
+    }
+    effect->Release();
+    effect = clone;
+    return S_OK;
+}
+
 UINT TextLength(const char *text, UINT length) {
     return length != 0 ? length : static_cast<UINT>(std::strlen(text));
 }
@@ -212,7 +235,7 @@ HRESULT ReleaseShader() { return shader.Release(); }
 
 HRESULT ShaderOnLost() {
     shader.ReleaseDeviceShaders();
-    return shader.lpEffect != nullptr ? EffectDeviceResult(shader.lpEffect->OnLostDevice()) : S_OK;
+    return shader.lpEffect != nullptr ? EffectOnLost(shader.lpEffect) : S_OK;
 }
 
 HRESULT ShaderOnRestore() {

@@ -87,7 +87,11 @@ HRESULT AssembleShaderFromCode(const char *vsText, UINT vsLength, const char *ps
 /// Empties `shader` (shader.Release); call it before ExitFramework.
 HRESULT ReleaseShader();
 /// Before a device reset: drops the device shaders (the byte code stays) and
-/// tells the effect; an effect that answers E_NOTIMPL counts as told.
+/// tells the effect; an effect that answers E_NOTIMPL counts as told. The
+/// effect is then replaced by its clone (same parameter values, same
+/// technique), since some D3DX implementations keep device objects of an
+/// effect past OnLostDevice: handles taken from the old effect do not serve
+/// the new one.
 HRESULT ShaderOnLost();
 /// After a device reset: makes the device shaders again and tells the effect
 /// (E_NOTIMPL counts as success). S_OK on an empty `shader`.

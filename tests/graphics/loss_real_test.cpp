@@ -94,6 +94,14 @@ void WrapDevice(IDirect3DDevice9 *device) {
     table = wrappedMethods;
 }
 
+// The device gets its own table back before its last Release: a device
+// written in C++ (DXVK's) is destroyed through entries past the copied ones.
+void UnwrapDevice(IDirect3DDevice9 *device) {
+    if (device != nullptr) {
+        *reinterpret_cast<void ***>(device) = deviceMethods;
+    }
+}
+
 void PrintTimeline() {
     for (const Answer &answer : timeline) {
         std::printf("%6lu ms  %-22s 0x%08lx\n", answer.ms, answer.call,
@@ -293,6 +301,7 @@ class RealLoss : public ::testing::Test {
         EXPECT_EQ(answerer_.Texts(), std::vector<std::string>()) << "no box";
         EXPECT_EQ(quits_, 0) << "the frame loop goes on";
         ReleaseShader();
+        UnwrapDevice(GetDevice());
         ExitFramework();
     }
 

@@ -267,7 +267,10 @@ TEST_F(RealOddWidth, BlurReducesAWidthOf801To400) {
 constexpr char kVertexShader[] = "vs_1_1\ndcl_position v0\nmov oPos, v0\n";
 constexpr char kPixelShader[] = "ps_1_1\ndef c0, 1.0, 0.0, 1.0, 1.0\nmov r0, c0\n";
 
-constexpr char kEffect[] = "float4 c; float4 ps() : COLOR { return c; }"
+// The second technique draws in the colour c.
+constexpr char kEffect[] = "float4 c; float4 blue() : COLOR { return float4(0, 0, 1, 1); }"
+                           "float4 ps() : COLOR { return c; }"
+                           "technique first { pass p { PixelShader = compile ps_2_0 blue(); } }"
                            "technique t { pass p { PixelShader = compile ps_2_0 ps(); } }";
 
 // Wine 8's D3DX compiles no effect from source without the compiler stand-in.
@@ -366,7 +369,25 @@ TEST_F(RealReset, ADeviceResetKeepsEveryResourceWorking) {
     EXPECT_EQ(Flip(0xFFFFFFFF), 0);
 }
 
-// Wine's effects answer E_NOTIMPL to OnLostDevice and OnResetDevice.
+// A square drawn through the effect's first pass.
+void DrawWithEffect() {
+    ASSERT_EQ(ClearAndBeginScene(0xFF000000, 0), 0);
+    SetRenderStateFlags(0);
+    UINT passes = 0;
+    if (BeginEffect(&passes) == S_OK && BeginPass(0) == S_OK) {
+        const D3DXVECTOR4 square[] = {
+            {100, 100, 0.5f, 1}, {300, 100, 0.5f, 1}, {100, 300, 0.5f, 1}, {300, 300, 0.5f, 1}};
+        GetDevice()->SetFVF(D3DFVF_XYZRHW);
+        GetDevice()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof square[0]);
+        EndPass();
+    }
+    EndEffect();
+    ASSERT_EQ(EndScene(), 0);
+}
+
+// Wine's effects answer E_NOTIMPL to OnLostDevice and OnResetDevice, and
+// keep the state block their Begin made. After the reset the effect draws on
+// with the technique and the colour it was given before.
 TEST_F(RealReset, ADeviceResetKeepsTheEffect) {
     if (!HasEffectCompiler()) {
         GTEST_SKIP() << "effects from source are not supported by this Direct3D implementation";
@@ -374,11 +395,19 @@ TEST_F(RealReset, ADeviceResetKeepsTheEffect) {
     boxes::Answerer answerer;
     LoadEverything();
     ASSERT_EQ(CreateEffectFromCode(kEffect, 0), S_OK) << ::testing::PrintToString(answerer.Texts());
+    const float orange[4] = {1.0f, 0.5f, 0.0f, 1.0f};
+    ASSERT_EQ(SetTechnique("t"), S_OK);
+    ASSERT_EQ(SetEffectValue("c", orange, sizeof orange), S_OK);
+    DrawWithEffect();
 
     EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0)
         << ::testing::PrintToString(answerer.Texts());
 
-    EXPECT_NE(shader.lpEffect, nullptr);
+    DrawWithEffect();
+    const pixels::Image image = Read(GetFlipSurface());
+    EXPECT_TRUE(pixels::AreaIs(image, {110, 110, 290, 290}, 0xFFFF8000, 2)) << "effect";
+    EXPECT_TRUE(pixels::AreaIs(image, {310, 110, 400, 290}, 0xFF000000, 0)) << "beside it";
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
 }
 
 } // namespace

@@ -56,7 +56,7 @@ fw_build_all() {
 # Runs ctest on the build tree with the given arguments.
 fw_ctest() {
     if [ -n "${FW_BUILD_DIR:-}" ]; then
-        (cd "$fw_build" && ctest --output-on-failure -j 2 --timeout 60 --repeat after-timeout:2 "$@")
+        (cd "$fw_build" && ctest --output-on-failure -j 2 --timeout 60 "$@")
     else
         ctest --preset "$fw_preset" "$@"
     fi

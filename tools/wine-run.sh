@@ -32,4 +32,27 @@ if [ -f "${1:-}" ]; then
     done
 fi
 export WINEPREFIX WINEDEBUG WINEDLLOVERRIDES
-exec wine "$@"
+# NOTE: a Windows process that starts another one passes it its output:
+# Wine's desktop process (explorer.exe /desktop), started by the first
+# program that needs it, holds the output of that program until the desktop
+# has had no user for a while, which in a test run, one program after
+# another, can be never; a test runner reading that output waits for it. So
+# the program writes to files of its own and this script relays them, until
+# the program has ended.
+out=$(mktemp) err=$(mktemp)
+wine "$@" >"$out" 2>"$err" </dev/null &
+program=$!
+trap 'kill "$program" 2>/dev/null' INT TERM HUP
+tail -s 0.1 -n +1 -f --pid="$program" "$out" &
+relay_out=$!
+tail -s 0.1 -n +1 -f --pid="$program" "$err" >&2 &
+relay_err=$!
+status=0
+wait "$program" || status=$?
+# A signal ends the wait early: the program is stopped and waited for.
+while kill -0 "$program" 2>/dev/null; do
+    wait "$program" || status=$?
+done
+wait "$relay_out" "$relay_err"
+rm -f "$out" "$err"
+exit "$status"

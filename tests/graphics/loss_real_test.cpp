@@ -413,12 +413,7 @@ TEST_F(RealLoss, AfterARealLossTheSameFrameIsDrawnAgain) {
 }
 
 // Each reset succeeds at once, and a lost device costs nothing that stays.
-// NOTE: not run by the test command: in about one run in six here the
-// process stopped for good between two losses (after the eighth in one
-// run), cause not yet found. Run it with
-//   graphics_loss_real_tests.exe --gtest_also_run_disabled_tests
-//       --gtest_filter=RealLoss.DISABLED_TwentyLossesInARowLeaveNothingBehind
-TEST_F(RealLoss, DISABLED_TwentyLossesInARowLeaveNothingBehind) {
+TEST_F(RealLoss, TwentyLossesInARowLeaveNothingBehind) {
     const pixels::Image before = SettledFrame();
     std::vector<DWORD> handles;
     std::vector<SIZE_T> privateBytes;

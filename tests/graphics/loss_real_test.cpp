@@ -434,6 +434,7 @@ TEST_F(RealLoss, TwentyLossesInARowLeaveNothingBehind) {
         ASSERT_NE(privateBytes.back(), 0u);
         std::printf("cycle %2d: %lu handles, %lu KiB private\n", cycle + 1, handles.back(),
                     static_cast<unsigned long>(privateBytes.back() / 1024));
+        std::fflush(stdout); // a run that stops shows how far it came
     }
     PrintTimeline();
     EXPECT_EQ(resets, 20);

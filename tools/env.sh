@@ -105,5 +105,11 @@ fw_start_wine() {
     # runner reading that output would wait for them forever. Start them
     # here, with nothing to keep open.
     wineboot -i </dev/null >/dev/null 2>&1 || true
+    # A program that crashes ends at once with Wine's backtrace on its
+    # standard error, instead of waiting for a click on Wine's crash dialog,
+    # which on a virtual display nobody gives.
+    grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null ||
+        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+            </dev/null >/dev/null 2>&1 || true
 }
 

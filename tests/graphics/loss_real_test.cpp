@@ -96,10 +96,12 @@ void WrapDevice(IDirect3DDevice9 *device) {
 
 // The device gets its own table back before its last Release: a device
 // written in C++ (DXVK's) is destroyed through entries past the copied ones.
+// Nothing to do when SetUp stopped before the wrapping.
 void UnwrapDevice(IDirect3DDevice9 *device) {
-    if (device != nullptr) {
+    if (device != nullptr && deviceMethods != nullptr) {
         *reinterpret_cast<void ***>(device) = deviceMethods;
     }
+    deviceMethods = nullptr;
 }
 
 void PrintTimeline() {

@@ -13,10 +13,6 @@ void FrameworkFrame();
 // Frames for `seconds` of wall time; returns the frames drawn.
 int FrameworkFrames(double seconds);
 
-// This process's open handles and threads.
-DWORD HandleCount();
-int ThreadCount();
-
 void BenchFrameLoop();
 void BenchQuads();
 void BenchTasks();

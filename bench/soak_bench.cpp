@@ -5,6 +5,7 @@
 // and, for the showcase, refills of its music stream that came too late.
 #include "benches.h"
 #include "measure.h"
+#include "process.h"
 
 #include <fw/app/framework.h>
 #include "../demo/demo.h"

@@ -3,13 +3,11 @@
 // frame loop with a looping stream whose refills are watched.
 #include "benches.h"
 #include "measure.h"
+#include "process.h"
 
 #include <fw/sound/sound.h>
 
-#include <tlhelp32.h>
-
 #include <algorithm>
-#include <cstdint>
 
 namespace bench {
 
@@ -92,39 +90,6 @@ DWORD WINAPI Watchdog(void *) {
 std::string Percent(double share) { return Format("%.3f %%", share * 100.0); }
 
 } // namespace
-
-// NOTE: Wine's GetProcessHandleCount reports 0; asking about every handle
-// value works on Windows and Wine alike. Each question is a round trip to
-// Wine's server, so the walk ends 2048 values past the last handle found:
-// handles take the lowest free value, so a growing count grows upwards.
-DWORD HandleCount() {
-    constexpr uintptr_t kGap = 2048 * 4;
-    DWORD count = 0;
-    uintptr_t last = 0;
-    for (uintptr_t value = 4; value < (1u << 18) && value - last <= kGap; value += 4) {
-        DWORD flags = 0;
-        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
-            ++count;
-            last = value;
-        }
-    }
-    return count;
-}
-
-int ThreadCount() {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) {
-        return -1;
-    }
-    int count = 0;
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry)) {
-        count += entry.th32OwnerProcessID == GetCurrentProcessId();
-    }
-    CloseHandle(snapshot);
-    return count;
-}
 
 void BenchSoundWorker(const char *waveFile) {
     Progress("sound worker: %d rounds of %.0f s idle and %.0f s streaming", kCpuRounds, kCpuSeconds,

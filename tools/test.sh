@@ -60,17 +60,7 @@ if [ "$d3d9" != dxvk ]; then
         fw_build_all
         fw_start
         status=0
-        # NOTE: in the 32-bit run on Wine's own Direct3D the twenty losses
-        # in a row are left out for now: in a full run the test has stopped
-        # for good between two losses (never when run alone), cause not
-        # found yet. It runs on 64-bit and on DXVK in both.
-        left_out=""
-        if [ "$arch" = 32 ]; then
-            echo "left out on 32-bit Wine: RealLoss.TwentyLossesInARowLeaveNothingBehind (stops now and then in a full run, cause not found yet)"
-            left_out="-E RealLoss.TwentyLosses"
-        fi
-        # shellcheck disable=SC2086
-        fw_ctest $left_out "$@" || status=$?
+        fw_ctest "$@" || status=$?
         note "$arch-bit on Wine's Direct3D 9 (build and tests)" "$start" "$status"
     done
     fw_stop

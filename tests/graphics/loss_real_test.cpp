@@ -8,6 +8,7 @@
 #include <fw/graphics/graphics.h>
 #include <fw/graphics/quad.h>
 #include <fw/graphics/renderstate.h>
+#include "../../bench/process.h"
 #include "real/boxes.h"
 #include "real/pixels.h"
 #include <fw/resources/font.h>
@@ -16,7 +17,6 @@
 #include <fw/shader/shader.h>
 
 #include <psapi.h>
-#include <winternl.h>
 
 #include <gtest/gtest.h>
 
@@ -112,31 +112,6 @@ void PrintTimeline() {
 }
 
 // ---- What the process holds ------------------------------------------------------
-
-// GetProcessHandleCount, or where that answers 0 (Wine 8) this process's rows
-// of the system's handle table.
-DWORD HandleCount() {
-    DWORD count = 0;
-    if (GetProcessHandleCount(GetCurrentProcess(), &count) && count != 0) {
-        return count;
-    }
-    struct Row {
-        ULONG process;
-        BYTE type, flags;
-        USHORT value;
-        void *object;
-        ACCESS_MASK access;
-    };
-    std::vector<char> table(1 << 20);
-    if (NtQuerySystemInformation(static_cast<SYSTEM_INFORMATION_CLASS>(16), table.data(),
-                                 static_cast<ULONG>(table.size()), nullptr) != 0) {
-        return 0;
-    }
-    const auto *rows = reinterpret_cast<const Row *>(table.data() + sizeof(void *));
-    return static_cast<DWORD>(
-        std::count_if(rows, rows + *reinterpret_cast<const ULONG *>(table.data()),
-                      [](const Row &row) { return row.process == GetCurrentProcessId(); }));
-}
 
 // PrivateUsage, or where that is 0 (Wine 8) PagefileUsage, which Wine fills
 // with the process's private memory in use.
@@ -430,7 +405,7 @@ TEST_F(RealLoss, TwentyLossesInARowLeaveNothingBehind) {
         for (int frame = 0; frame < 3; ++frame) {
             Frame();
         }
-        handles.push_back(HandleCount());
+        handles.push_back(bench::HandleCount());
         privateBytes.push_back(PrivateBytes());
         ASSERT_NE(handles.back(), 0u);
         ASSERT_NE(privateBytes.back(), 0u);

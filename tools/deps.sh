@@ -32,7 +32,10 @@ done
 if [ -n "$missing" ]; then
     echo "installing:$missing"
     export DEBIAN_FRONTEND=noninteractive
-    $sudo apt-get update -qq
+    # A list that cannot be fetched (a mirror in the middle of a sync) need
+    # not be one these packages come from: the install says if it was.
+    $sudo apt-get update -qq ||
+        echo "apt-get update: some package lists could not be fetched; installing from the lists there are" >&2
     # shellcheck disable=SC2086
     $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
 fi

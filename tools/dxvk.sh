@@ -114,8 +114,11 @@ if [ "$(cat "$root/.fw-packages" 2>/dev/null)" != "$(echo $packages)" ]; then
     copy_apt_settings
     export DEBIAN_FRONTEND=noninteractive
     chroot "$root" dpkg --add-architecture i386
-    chroot "$root" apt-get update -qq >>"$root_build/trixie.log" 2>&1 &&
-        chroot "$root" apt-get install -y -qq --no-install-recommends $packages >>"$root_build/trixie.log" 2>&1 ||
+    # An update that fails for some lists (a mirror in the middle of a sync)
+    # leaves the others: the install says if they were enough.
+    chroot "$root" apt-get update -qq >>"$root_build/trixie.log" 2>&1 ||
+        echo "apt-get update: some package lists could not be fetched; installing from the lists there are" >&2
+    chroot "$root" apt-get install -y -qq --no-install-recommends $packages >>"$root_build/trixie.log" 2>&1 ||
         { tail -n 20 "$root_build/trixie.log" >&2; exit 1; }
     # A prefix made before Wine's 32-bit side was there runs no 32-bit
     # program: start the prefixes anew.

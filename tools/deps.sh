@@ -17,8 +17,9 @@ build=${1:-$root/build}
 packages="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64 wine wine64 wine32:i386
     libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-dejavu-core googletest xvfb xauth
     xdotool sox imagemagick libz-mingw-w64-dev"
-# debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh).
-packages="$packages debootstrap"
+# debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh); doxygen:
+# the API reference (tools/docs.sh).
+packages="$packages debootstrap doxygen"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 if ! dpkg --print-foreign-architectures | grep -qx i386; then

@@ -6,16 +6,8 @@
 set -eu
 cd "$(dirname "$0")/.."
 . tools/env.sh
-if ! command -v doxygen >/dev/null; then
-    sudo=""
-    [ "$(id -u)" -eq 0 ] || sudo="sudo"
-    echo "installing: doxygen"
-    # A list that cannot be fetched (a mirror in the middle of a sync) need
-    # not be the one doxygen comes from: the install says if it was.
-    $sudo apt-get update -qq ||
-        echo "apt-get update: some package lists could not be fetched; installing from the lists there are" >&2
-    DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends doxygen >/dev/null
-fi
+# Doxygen is one of the packages tools/deps.sh installs.
+command -v doxygen >/dev/null || sh tools/deps.sh "$fw_build"
 # Configuring the build tree makes its folder of public headers.
 [ -d "$fw_build/include/fw" ] || fw_build_all fw
 rm -rf "$fw_build/docs"

@@ -1,9 +1,16 @@
 #!/bin/sh
 # Installs the Debian packages that building and testing fw need, when any is
-# missing, for both Windows architectures (the 32-bit programs run on Wine's
-# 32-bit side, which needs Debian's i386 architecture), and fetches vkd3d's
-# HLSL compiler into the build tree for the shader-compiler stand-in
-# (tools/d3dcompiler). Quiet and idempotent; uses sudo when not run as root.
+# missing, and fetches vkd3d's HLSL compiler into the build tree for the
+# shader-compiler stand-in (tools/d3dcompiler). Quiet and idempotent; uses
+# sudo when not run as root.
+#
+# The packages come in two sets, installed one after the other: what 64-bit
+# work needs, then what 32-bit programs need (the i686 cross compiler and
+# Wine's 32-bit side, which needs Debian's i386 architecture). A machine that
+# cannot have the 32-bit set (no i386 architecture, or i386 lists that do not
+# match its libraries) still gets the 64-bit one: one line then names what is
+# missing and the apt error that said so, and the exit code is 0 unless
+# FW_ARCH is 32, when it is 3.
 # Usage: deps.sh [BUILD_DIR [OTHER_BUILD_DIR...]] (default: build/ beside
 # tools/); each other build tree gets a link to BUILD_DIR's fetch.
 set -eu
@@ -11,34 +18,68 @@ root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 [ $# -gt 0 ] && shift
 # fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
+# debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh); doxygen:
+# the API reference (tools/docs.sh).
+packages64="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest
+    xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev debootstrap doxygen"
 # wine32 alone brings no 32-bit OpenGL driver, without which 32-bit programs
 # get no Direct3D: GL's and Mesa's i386 libraries give them the same one as
 # 64-bit programs.
-packages="cmake make g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64 wine wine64 wine32:i386
-    libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386 fonts-dejavu-core googletest xvfb xauth
-    xdotool sox imagemagick libz-mingw-w64-dev"
-# debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh); doxygen:
-# the API reference (tools/docs.sh).
-packages="$packages debootstrap doxygen"
+packages32="g++-mingw-w64-i686 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386"
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
-if ! dpkg --print-foreign-architectures | grep -qx i386; then
-    echo "adding the i386 architecture"
-    $sudo dpkg --add-architecture i386
-fi
-missing=""
-for p in $packages; do
-    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
-done
-if [ -n "$missing" ]; then
-    echo "installing:$missing"
-    export DEBIAN_FRONTEND=noninteractive
-    # A list that cannot be fetched (a mirror in the middle of a sync) need
-    # not be one these packages come from: the install says if it was.
-    $sudo apt-get update -qq ||
-        echo "apt-get update: some package lists could not be fetched; installing from the lists there are" >&2
+export DEBIAN_FRONTEND=noninteractive
+
+# missing PACKAGES...: those of PACKAGES that are not installed.
+missing() {
+    for p in "$@"; do
+        dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || printf ' %s' "$p"
+    done
+}
+
+updated=""
+# apt_install PACKAGES...: apt-get install, after one apt-get update per run. A
+# list that cannot be fetched (a mirror in the middle of a sync) need not be
+# one these packages come from: the install says if it was. apt's output goes
+# to $log.
+log=$(mktemp)
+trap 'rm -f "$log"' EXIT
+apt_install() {
+    echo "installing:$*"
+    if [ -z "$updated" ]; then
+        updated=1
+        $sudo apt-get update -qq ||
+            echo "apt-get update: some package lists could not be fetched; installing from the lists there are" >&2
+    fi
     # shellcheck disable=SC2086
-    $sudo apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    $sudo apt-get install -y -qq --no-install-recommends "$@" >"$log" 2>&1
+}
+
+# shellcheck disable=SC2086
+need=$(missing $packages64)
+if [ -n "$need" ]; then
+    # shellcheck disable=SC2086
+    apt_install $need || {
+        cat "$log" >&2
+        echo "deps.sh: cannot install the packages of 64-bit work:$need" >&2
+        exit 1
+    }
+fi
+# shellcheck disable=SC2086
+need=$(missing $packages32)
+if [ -n "$need" ]; then
+    no32=""
+    if ! dpkg --print-foreign-architectures | grep -qx i386; then
+        echo "adding the i386 architecture"
+        $sudo dpkg --add-architecture i386 >"$log" 2>&1 || no32="dpkg --add-architecture i386 failed: $(tail -n 1 "$log")"
+        updated=""
+    fi
+    # shellcheck disable=SC2086
+    [ -n "$no32" ] || apt_install $need || no32="apt-get install failed: $(grep '^E:' "$log" | tail -n 1)"
+    if [ -n "$no32" ]; then
+        echo "deps.sh: the 32-bit packages cannot be installed here, 32-bit programs cannot be built or run (missing:$need): $no32" >&2
+        [ "${FW_ARCH:-64}" != 32 ] || exit 3
+    fi
 fi
 
 # vkd3d-compiler compiles HLSL (shader models 1 to 3, with constant tables)

@@ -33,22 +33,23 @@ fw_use_arch "${FW_ARCH-64}"
 
 # Installs what is missing, configures and builds everything, or only the
 # targets named as arguments. (Not in the DXVK root of tools/dxvk.sh: there
-# the build tree is the one built outside.)
+# the build tree is the one built outside.) Returns deps.sh's 3 when the
+# architecture's packages cannot be installed on this machine.
 fw_build_all() {
     [ "${FW_D3D9:-}" != dxvk ] || return 0
     # The 32-bit tree shares the 64-bit tree's fetch of the Linux-side
     # shader compiler.
     if [ "$fw_arch" = 32 ] && [ -z "${FW_BUILD_DIR:-}" ]; then
-        sh "$fw_root/tools/deps.sh" "$fw_root/build" "$fw_build"
+        FW_ARCH=$fw_arch sh "$fw_root/tools/deps.sh" "$fw_root/build" "$fw_build" || return
     else
-        sh "$fw_root/tools/deps.sh" "$fw_build"
+        FW_ARCH=$fw_arch sh "$fw_root/tools/deps.sh" "$fw_build" || return
     fi
-    cd "$fw_root"
+    cd "$fw_root" || return
     if [ -n "${FW_BUILD_DIR:-}" ]; then
-        cmake -S . -B "$fw_build" --toolchain "$fw_toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null
+        cmake -S . -B "$fw_build" --toolchain "$fw_toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null || return
         cmake --build "$fw_build" -j 2 ${1:+--target} "$@"
     else
-        cmake --preset "$fw_preset" >/dev/null
+        cmake --preset "$fw_preset" >/dev/null || return
         cmake --build --preset "$fw_preset" ${1:+--target} "$@"
     fi
 }

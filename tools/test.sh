@@ -13,7 +13,9 @@
 # --arch runs one architecture only (also FW_ARCH; FW_BUILD_DIR, which names
 # one tree, implies it). --d3d9 runs one of the two Direct3D 9 passes only:
 # every test on Wine's own (and the reference), or the real-platform tests on
-# DXVK. Ends with each run's time and outcome, and fails when any failed.
+# DXVK. Ends with each run's time and outcome, and fails when any failed or
+# could not run (exit code 3 when the only trouble was an architecture whose
+# packages this machine cannot install: tools/deps.sh).
 set -eu
 cd "$(dirname "$0")/.."
 arches="64 32"
@@ -45,22 +47,36 @@ for arch in $arches; do fw_use_arch "$arch"; done
 
 summary=""
 failed=0
-# note NAME START STATUS: one line of the summary.
+# note NAME START STATUS: one line of the summary. Status 3 is a pass that
+# could not run because its architecture's packages cannot be installed
+# here (tools/deps.sh): the run fails all the same, naming it.
 note() {
-    [ "$3" -eq 0 ] && outcome=passed || outcome="FAILED (exit code $3)"
-    [ "$3" -eq 0 ] || failed=1
+    case "$3" in
+    0) outcome=passed ;;
+    3) outcome="NOT RUN: the $arch-bit packages cannot be installed on this machine (tools/deps.sh said why)" ;;
+    *) outcome="FAILED (exit code $3)" ;;
+    esac
+    if [ "$3" -ne 0 ] && [ "$failed" -ne 1 ]; then
+        [ "$3" -eq 3 ] && failed=3 || failed=1
+    fi
     summary="$summary$1: $outcome in $(($(date +%s) - $2)) s
 "
 }
+# Architectures whose build could not be made: their DXVK pass cannot run.
+unbuilt=""
 if [ "$d3d9" != dxvk ]; then
     for arch in $arches; do
         fw_use_arch "$arch"
-        echo "== $arch-bit Windows, Direct3D 9: Wine's own (wined3d), $(wine --version): $fw_build"
+        echo "== $arch-bit Windows, Direct3D 9: Wine's own (wined3d), $(wine --version 2>/dev/null): $fw_build"
         start=$(date +%s)
-        fw_build_all
-        fw_start
         status=0
-        fw_ctest "$@" || status=$?
+        fw_build_all || status=$?
+        if [ "$status" -eq 0 ]; then
+            fw_start
+            fw_ctest "$@" || status=$?
+        else
+            unbuilt="$unbuilt $arch"
+        fi
         note "$arch-bit on Wine's Direct3D 9 (build and tests)" "$start" "$status"
     done
     fw_stop
@@ -78,11 +94,15 @@ if [ "$d3d9" != wine ]; then
     for arch in $arches; do
         fw_use_arch "$arch"
         start=$(date +%s)
-        [ "$d3d9" = both ] || fw_build_all
+        status=0
+        case " $unbuilt " in
+        *" $arch "*) status=3 ;;
+        esac
+        [ "$d3d9" = both ] || [ "$status" -ne 0 ] || fw_build_all || status=$?
         # The package's tests build with the cross compiler, which the root
         # has not: they ran in the first pass.
-        status=0
-        FW_ARCH=$arch sh tools/dxvk.sh sh tools/test.sh -L real -LE package "$@" || status=$?
+        [ "$status" -ne 0 ] ||
+            FW_ARCH=$arch sh tools/dxvk.sh sh tools/test.sh -L real -LE package "$@" || status=$?
         note "$arch-bit on DXVK (real-platform tests)" "$start" "$status"
     done
 fi

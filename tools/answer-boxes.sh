@@ -3,8 +3,12 @@
 # OK, since a virtual display has nobody to press it. Prints one line per box,
 # `message box "Error": <text>`, with the text as Wine's trace shows it (a
 # line feed as \n), and exits with the program's exit code.
-# Needs DISPLAY and the Wine settings of tools/env.sh.
+# Needs DISPLAY and the Wine settings of tools/lib/env.sh.
 set -u
+if [ $# -lt 1 ] || [ "${1#-}" != "$1" ]; then
+    echo "usage: sh tools/answer-boxes.sh PROGRAM.exe [ARG...]" >&2
+    exit 2
+fi
 trace=$(mktemp)
 trap 'rm -f "$trace"' EXIT
 WINEDEBUG=-all,trace+msgbox "$(dirname "$0")/wine-run.sh" "$@" 2>"$trace" &

@@ -27,7 +27,14 @@ while [ "$count" -gt 0 ]; do
         set -- "$@" "$arg"
     fi
 done
-. tools/env.sh
+case "${FW_ARCH:-64}/$d3d9" in
+32/wine | 64/wine | 32/dxvk | 64/dxvk) ;;
+*)
+    echo "usage: sh tools/bench.sh [--arch 32|64] [--d3d9 wine|dxvk] [--quick] [PROGRAM_ARGS...]" >&2
+    exit 2
+    ;;
+esac
+. tools/lib/env.sh
 if [ "${FW_D3D9:-}" != dxvk ]; then
     fw_build_all
     cmake --build "$fw_build" --target fw_bench

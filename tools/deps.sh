@@ -14,6 +14,14 @@
 # Usage: deps.sh [BUILD_DIR [OTHER_BUILD_DIR...]] (default: build/ beside
 # tools/); each other build tree gets a link to BUILD_DIR's fetch.
 set -eu
+for arg in "$@"; do
+    case "$arg" in
+    -*)
+        echo "usage: sh tools/deps.sh [BUILD_DIR [OTHER_BUILD_DIR...]]" >&2
+        exit 2
+        ;;
+    esac
+done
 root=$(cd "$(dirname "$0")/.." && pwd)
 build=${1:-$root/build}
 [ $# -gt 0 ] && shift

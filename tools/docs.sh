@@ -4,8 +4,12 @@
 # FW_BUILD_DIR's docs/); open index.html there. Fails on any warning, an
 # undocumented public entity included. Installs Doxygen when it is missing.
 set -eu
+if [ $# -gt 0 ]; then
+    echo "usage: sh tools/docs.sh" >&2
+    exit 2
+fi
 cd "$(dirname "$0")/.."
-. tools/env.sh
+. tools/lib/env.sh
 # Doxygen is one of the packages tools/deps.sh installs.
 command -v doxygen >/dev/null || sh tools/deps.sh "$fw_build"
 # Configuring the build tree makes its folder of public headers.

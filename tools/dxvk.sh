@@ -13,13 +13,17 @@
 # and settings, and reused after. COMMAND runs inside it, as root, in the
 # source folder; the source and build trees are there at their own paths, so
 # a build tree made outside is tested inside as it is. It runs with
-# FW_D3D9=dxvk: tools/env.sh then builds nothing, and tools/wine-run.sh puts
+# FW_D3D9=dxvk: tools/lib/env.sh then builds nothing, and tools/wine-run.sh puts
 # DXVK's d3d9.dll beside each program. Inside, BUILD/wineprefix is a prefix
 # of Wine 10's own (BUILD/wineprefix-dxvk outside), and the DLLs that the
 # stand-ins forward to are Wine 10's. The mounts live in a mount namespace of
 # their own: nothing outside sees them, and they go when COMMAND ends, however
 # it ends.
 set -eu
+if [ $# -lt 1 ] || [ "${1#-}" != "$1" ]; then
+    echo "usage: sh tools/dxvk.sh COMMAND [ARG...]" >&2
+    exit 2
+fi
 fw_root=$(cd "$(dirname "$0")/.." && pwd)
 # The root is the 64-bit tree's; a 32-bit tree is tested in it too.
 root_build=$fw_root/build

@@ -12,6 +12,10 @@
 # Textures avoid pure black: the mesh loader keys it out as transparent.
 # Needs awk and ImageMagick (tools/deps.sh installs it).
 set -eu
+if [ $# -gt 0 ]; then
+    echo "usage: sh tools/make-data.sh" >&2
+    exit 2
+fi
 data="$(cd "$(dirname "$0")/.." && pwd)/data"
 
 convert -size 128x64 xc:'#FFFFFF' \

@@ -19,7 +19,7 @@
 # --no-controller leaves it out, to see the start-up failure shown then. Ends
 # with the program's exit code, after the error boxes it showed.
 #
-# "showcase" runs the showcase program (its keys and tour: tools/showcase.sh).
+# "showcase" runs the showcase program (its keys and tour: tools/lib/showcase.sh).
 # "selftest" runs the shader self-test program in data/ and prints its report.
 # PROGRAM.exe is any Windows program (a program of your own on fw), run in
 # DATA_DIR, by default the folder it is in.
@@ -102,9 +102,9 @@ esac
 
 cd "$(dirname "$0")/.."
 [ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
-. tools/env.sh
-. tools/demo.sh
-. tools/showcase.sh
+. tools/lib/env.sh
+. tools/lib/demo.sh
+. tools/lib/showcase.sh
 standins="d3dcompiler_standin fw_dinput8"
 case "$program" in
 "" | demo) fw_build_all fw_demo $standins ;;

@@ -29,14 +29,14 @@ while [ $# -gt 0 ]; do
     esac
     shift $(($# < 2 ? 1 : 2))
 done
-case "$d3d9" in
-both | wine | dxvk) ;;
+case "$d3d9/$arches" in
+both/64 | both/32 | both/"64 32" | wine/64 | wine/32 | wine/"64 32" | dxvk/64 | dxvk/32 | dxvk/"64 32") ;;
 *)
     echo "usage: sh tools/test.sh [--arch 32|64] [--d3d9 wine|dxvk] [CTEST_ARGS...]" >&2
     exit 2
     ;;
 esac
-. tools/env.sh
+. tools/lib/env.sh
 if [ "${FW_D3D9:-}" = dxvk ]; then
     # The DXVK pass, inside the root, on the tree built outside.
     fw_start

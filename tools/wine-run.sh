@@ -1,6 +1,10 @@
 #!/bin/sh
 # Runs a Windows executable under Wine in the project's own prefix.
 # ctest and the build reach every .exe through this script.
+if [ $# -lt 1 ]; then
+    echo "usage: sh tools/wine-run.sh PROGRAM.exe [ARG...]" >&2
+    exit 2
+fi
 here=$(cd "$(dirname "$0")/.." && pwd)
 : "${WINEPREFIX:=$here/build/wineprefix}"
 : "${WINEDEBUG:=-all}"

@@ -22,7 +22,7 @@ if [ "$fw_program" = showcase ]; then
     fw_title="fw showcase"
     loaded='^field:'
 fi
-. "$fw_root/tools/demo.sh"
+. "$fw_root/tools/lib/demo.sh"
 
 work=$(mktemp -d)
 # A demo left running would load the machine for the tests after this one.

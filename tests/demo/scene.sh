@@ -13,7 +13,7 @@ set -u
 case_name=$1
 fw_root=$(cd "$(dirname "$0")/../.." && pwd)
 fw_build=$(cd "$(dirname "$2")" && pwd)
-. "$fw_root/tools/demo.sh"
+. "$fw_root/tools/lib/demo.sh"
 
 work=$(mktemp -d)
 # A demo left running would load the machine for the tests after this one.

@@ -3,7 +3,7 @@
 # with the virtual game controller as a person would use it: its text and
 # rectangles read back from screenshots of its window, an arrow key held,
 # the controller's button pressed, Escape. Needs the display and Wine
-# settings of tools/env.sh.
+# settings of tools/lib/env.sh.
 #   sh starter.sh SOURCE_DIR BUILD_DIR STARTER_BUILD_DIR
 set -u
 fw_root=$1
@@ -12,7 +12,7 @@ starter=$3
 fw_program=starter
 fw_title="fw starter"
 fw_program_file="$starter/starter.exe"
-. "$fw_root/tools/demo.sh"
+. "$fw_root/tools/lib/demo.sh"
 
 work=$(mktemp -d)
 trap 'kill "$fw_demo_pid" 2>/dev/null; rm -rf "$work"' EXIT

@@ -1,7 +1,7 @@
 #!/bin/sh
 # The showcase under Wine with the virtual game controller, taken through the
-# tour of tools/showcase.sh; then what its screenshots and console lines
-# show. Needs the display and Wine settings of tools/env.sh.
+# tour of tools/lib/showcase.sh; then what its screenshots and console lines
+# show. Needs the display and Wine settings of tools/lib/env.sh.
 #   sh tour.sh SOURCE_DIR BUILD_DIR RUN_DIR
 set -u
 fw_root=$1
@@ -10,8 +10,8 @@ run=$3
 fw_program=showcase
 fw_title="fw showcase"
 : "${WINEDLLOVERRIDES:=mscoree,mshtml=}"
-. "$fw_root/tools/demo.sh"
-. "$fw_root/tools/showcase.sh"
+. "$fw_root/tools/lib/demo.sh"
+. "$fw_root/tools/lib/showcase.sh"
 
 rm -rf "$run"
 mkdir -p "$run/shots"

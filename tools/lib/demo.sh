@@ -1,4 +1,4 @@
-# Sourced by tools/run.sh and the demo's tests, after tools/env.sh: sets the
+# Sourced by tools/run.sh and the demo's tests, after tools/lib/env.sh: sets the
 # demo up beside the stand-ins that this machine needs, starts it, and drives
 # its window on the X display the way a person would (keys through xdotool,
 # the virtual game controller through its script file, screenshots through

@@ -1,4 +1,4 @@
-# Sourced by tools/run.sh and the showcase's test, after tools/demo.sh: the
+# Sourced by tools/run.sh and the showcase's test, after tools/lib/demo.sh: the
 # showcase's scripted tour on a virtual display.
 #
 # The showcase's keys: arrows (or the stick) move the field's centre, Z and

@@ -76,7 +76,16 @@ HRESULT ExitFramework() {
     ReleaseInput();
     ReleaseDirectX();
     if (windowState.instance != nullptr) {
+        // NOTE: destroying the window sends it WM_DESTROY, on which the window
+        // procedure posts the quit message. Left in the thread's queue, it
+        // would end the loop of a next InitFramework at once; a quit message
+        // that was there before is the program's and stays.
+        MSG msg;
+        const bool quitPending = PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_NOREMOVE) != 0;
         DestroyWindow(windowState.hwnd);
+        if (!quitPending) {
+            PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
+        }
         timeEndPeriod(1);
         UnregisterClassA(windowState.name, windowState.instance);
         windowState.instance = nullptr;

@@ -20,6 +20,8 @@ HRESULT InitFramework(const char *name, int width, int height, int windowed);
 /// been taken from the queue, else 1.
 int UpdateFramework();
 /// Shuts everything down: sound, input, graphics, then the window; always 0.
+/// The quit message that destroying the window posts is taken back, so that
+/// InitFramework can start the framework again.
 HRESULT ExitFramework();
 /// Asks the frame loop to end at the next UpdateFramework.
 void QuitFramework();

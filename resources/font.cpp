@@ -48,7 +48,7 @@ HRESULT TellFontAndSprite(int index, HRESULT (STDMETHODCALLTYPE ID3DXFont::*font
 HRESULT CreateFontData(int index, const char *face, int height) {
     // Not written to the user profile: it holds for this session only.
     SystemParametersInfoA(SPI_SETFONTSMOOTHING, TRUE, nullptr, 0);
-    if (std::strlen(face) > kMaxFaceLength) {
+    if (face == nullptr || std::strlen(face) > kMaxFaceLength) {
         ShowMessage("CreateFontData : Invalid Font Face\n", "Error");
         return E_FAIL;
     }

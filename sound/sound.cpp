@@ -62,7 +62,10 @@ HRESULT InitSound() {
     if (sound.lpDS) {
         return E_FAIL;
     }
-    CoInitialize(nullptr);
+    // Its failure is no reason to stop (DirectSound works in an apartment of
+    // the program's own), but only a success is balanced by ReleaseSound:
+    // the program's own apartment must outlive any number of shutdowns.
+    sound.bComInitialized = SUCCEEDED(CoInitialize(nullptr));
     HRESULT hr = DirectSoundCreate8(nullptr, &sound.lpDS, nullptr);
     if (hr != 0) {
         return hr;
@@ -191,12 +194,19 @@ unsigned __stdcall SoundThreadProc(void *) {
             channel.Update();
         }
         LeaveCriticalSection(&sound.SoundLock);
-        while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
-            if (message.message == WM_QUIT) {
-                return 0;
+        // The pause between passes ends early for a posted message, so that
+        // WM_QUIT stops the worker at once; any other message is dropped and
+        // the pause goes on for the rest of its time.
+        const DWORD passEnd = GetTickCount();
+        for (DWORD waited = 0; waited < kWorkerPeriodMs; waited = GetTickCount() - passEnd) {
+            while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
+                if (message.message == WM_QUIT) {
+                    return 0;
+                }
             }
+            MsgWaitForMultipleObjects(0, nullptr, FALSE, kWorkerPeriodMs - waited,
+                                      QS_ALLPOSTMESSAGE);
         }
-        Sleep(kWorkerPeriodMs);
     }
 }
 
@@ -226,7 +236,10 @@ HRESULT ReleaseSound() {
         sound.lpDS = nullptr;
     }
     ZeroMemory(&sound.SoundCaps, sizeof sound.SoundCaps);
-    CoUninitialize();
+    if (sound.bComInitialized) {
+        CoUninitialize();
+        sound.bComInitialized = FALSE;
+    }
     return 0;
 }
 

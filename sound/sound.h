@@ -29,6 +29,9 @@ struct SoundRecord {
     DWORD SoundThreadId;                 ///< where ReleaseSound posts WM_QUIT
     BOOL bSoundLockReady;                ///< SoundLock is initialised and not yet deleted
     HANDLE hSoundThreadReady;            ///< set by the worker once its queue exists
+    /// InitSound's CoInitialize succeeded (S_OK or S_FALSE) and ReleaseSound
+    /// has not yet balanced it with CoUninitialize.
+    BOOL bComInitialized;
 };
 
 /// The one sound record.
@@ -49,7 +52,8 @@ HRESULT CreateSilentBuffer(DWORD bits, DWORD channels, DWORD rate);
 /// bytes written.
 HRESULT WriteSoundBuffer(LPDIRECTSOUNDBUFFER8 buffer, const void *source, BOOL copy, DWORD offset,
                          DWORD bytes, DWORD *count);
-/// The worker: refills the channels every 500 ms until it takes WM_QUIT.
+/// The worker: refills the channels every 500 ms until it takes WM_QUIT, which
+/// ends its pause at once.
 unsigned __stdcall SoundThreadProc(void *);
 /// Always 0.
 HRESULT ReleaseSound();

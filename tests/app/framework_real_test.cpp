@@ -8,6 +8,7 @@
 #include <fw/sound/sound.h>
 
 #include "real/display.h"
+#include "real/pixels.h"
 #include "real/virtual_joystick.h"
 
 #include <gtest/gtest.h>
@@ -73,6 +74,46 @@ TEST_F(RealFramework, ShutdownLeavesNoWindowAndMayRunAgain) {
     EXPECT_EQ(virtual_joystick::Alive(), 0);
     EXPECT_EQ(ExitFramework(), 0);
     EXPECT_EQ(GetWindowHandle(), nullptr);
+}
+
+// A program that starts fw again (another window size, say) runs its loop
+// and draws: the first window's end leaves no quit message behind.
+TEST_F(RealFramework, SecondStartRunsItsLoopAndDraws) {
+    ASSERT_EQ(ExitFramework(), 0);
+    ASSERT_EQ(InitFramework("fw", 640, 480, 1), 0);
+    int frames = 0;
+    pixels::Image image;
+    while (frames < 10 && UpdateFramework() == 1) {
+        ASSERT_EQ(ClearAndBeginScene(0xFF20C040, 0), 0);
+        EndScene();
+        if (++frames == 10) {
+            IDirect3DSurface9 *back = nullptr;
+            ASSERT_EQ(GetDevice()->GetRenderTarget(0, &back), D3D_OK);
+            const auto read = pixels::Read(GetDevice(), back, &image);
+            back->Release();
+            ASSERT_TRUE(read);
+        }
+        Flip(0xFFFFFFFF);
+    }
+    EXPECT_EQ(frames, 10);
+    ASSERT_EQ(image.width, 640u);
+    EXPECT_TRUE(pixels::AreaIs(image, pixels::Inner(image, 4), 0xFF20C040, 2));
+}
+
+// COM belongs to the program as much as to fw: the apartment the program made
+// before fw started outlives shutdowns, twice in a row included (start-up
+// failures run ExitFramework twice).
+TEST(RealFrameworkCom, TheProgramsApartmentOutlivesTwoShutdowns) {
+    ASSERT_EQ(CoInitialize(nullptr), S_OK);
+    ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
+    ExitFramework();
+    ExitFramework();
+    const HRESULT again = CoInitialize(nullptr);
+    EXPECT_EQ(again, S_FALSE) << "the program's apartment was ended by fw";
+    if (SUCCEEDED(again)) {
+        CoUninitialize();
+    }
+    CoUninitialize();
 }
 
 } // namespace

@@ -4,6 +4,7 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
 #include <deque>
 
 namespace fake {
@@ -120,12 +121,16 @@ BOOL WINAPI FakePeekMessageA(LPMSG msg, HWND window, UINT first, UINT last, UINT
         return real(msg, window, first, last, remove);
     }
     Record("PeekMessageA");
-    if (queue.empty()) {
+    // The first queued message in the filter's range (0, 0: any).
+    const auto match = std::find_if(queue.begin(), queue.end(), [&](const MSG &queued) {
+        return (first == 0 && last == 0) || (queued.message >= first && queued.message <= last);
+    });
+    if (match == queue.end()) {
         return FALSE;
     }
-    *msg = queue.front();
+    *msg = *match;
     if (remove & PM_REMOVE) {
-        queue.pop_front();
+        queue.erase(match);
     }
     return TRUE;
 }
@@ -169,6 +174,14 @@ void WINAPI FakeSleep(DWORD ms) {
     using Fn = void(WINAPI *)(DWORD);
     static const auto real = RealFunction<Fn>("kernel32.dll", "Sleep");
     real(ms);
+}
+
+DWORD WINAPI FakeMsgWaitForMultipleObjects(DWORD count, const HANDLE *handles, BOOL all, DWORD ms,
+                                           DWORD wakeMask) {
+    Record("MsgWaitForMultipleObjects(%lu)", ms);
+    using Fn = DWORD(WINAPI *)(DWORD, const HANDLE *, BOOL, DWORD, DWORD);
+    static const auto real = RealFunction<Fn>("user32.dll", "MsgWaitForMultipleObjects");
+    return real(count, handles, all, ms, wakeMask);
 }
 
 MMRESULT WINAPI FaketimeBeginPeriod(UINT period) {
@@ -259,6 +272,7 @@ FAKE_IMPORT(DefWindowProcA, 16)
 FAKE_IMPORT(PostQuitMessage, 4)
 FAKE_IMPORT(PostThreadMessageA, 16)
 FAKE_IMPORT(Sleep, 4)
+FAKE_IMPORT(MsgWaitForMultipleObjects, 20)
 FAKE_IMPORT(timeBeginPeriod, 4)
 FAKE_IMPORT(timeEndPeriod, 4)
 FAKE_IMPORT(GetCursorPos, 4)

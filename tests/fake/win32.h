@@ -11,7 +11,8 @@
 // "MessageBoxA(BAD ...)"), "GetModuleHandleA(NULL)", "RegisterClassExA(name)",
 // "CreateWindowExA(name)", "ShowWindow(5)", "UpdateWindow",
 // "DestroyWindow(0x1000)" or "DestroyWindow(NULL)", "UnregisterClassA(name)", "timeBeginPeriod(1)",
-// "timeEndPeriod(1)", "Sleep(ms)", "PostQuitMessage(0)", "PeekMessageA",
+// "timeEndPeriod(1)", "Sleep(ms)", "MsgWaitForMultipleObjects(ms)" (the real
+// wait follows), "PostQuitMessage(0)", "PeekMessageA" (its filter honoured),
 // "TranslateMessage(0x...)", "DispatchMessageA(0x...)",
 // "DefWindowProcA(0x..., 0x..., 0x...)", "PostThreadMessageA(0x12)",
 // "GetCursorPos", "ScreenToClient", "SystemParametersInfoA(0x4b, 1, NULL, 0)" (action,

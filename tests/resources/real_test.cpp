@@ -2,6 +2,7 @@
 // D3DX, judged by the pixels they leave.
 #include <fw/graphics/quad.h>
 #include <fw/graphics/renderstate.h>
+#include "real/boxes.h"
 #include "real/device.h"
 #include <fw/resources/font.h>
 #include <fw/resources/mesh.h>
@@ -11,6 +12,7 @@
 
 #include <cstring>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -153,6 +155,14 @@ pixels::Image TextFrame(float x, int shadow) {
     EXPECT_EQ(EndScene(), 0);
     EXPECT_TRUE(pixels::Read(GetDevice(), var.lpBackSurface, &image));
     return image;
+}
+
+// A missing face name is refused with its message, not taken the length of.
+TEST_F(RealResources, FontWithoutAFaceIsRefusedWithItsMessage) {
+    boxes::Answerer answerer;
+    EXPECT_EQ(CreateFontData(0, nullptr, 16), E_FAIL);
+    EXPECT_EQ(var.lpFont[0], nullptr);
+    EXPECT_EQ(answerer.Texts(), std::vector<std::string>{"CreateFontData : Invalid Font Face\n"});
 }
 
 TEST_F(RealResources, TextShadowLiesTwoPixelsRightAndBelowInBlack) {

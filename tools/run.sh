@@ -12,7 +12,11 @@
 # the showcase take a scripted tour (the demo: a few seconds idle, Z, X, the
 # virtual stick, an arrow key, Escape), any other program is left alone for a
 # few seconds and then gets Escape; PNG screenshots go to a folder named at
-# the end.
+# the end. The tour and the shots are timed from the program's first frame:
+# they begin once its window has appeared (FW_WINDOW_WAIT seconds at most,
+# 60 unless set; a program without a window by then ends the run with exit
+# code 1) and shows anything but black (20 seconds at most; then they begin
+# all the same, with a line saying so).
 #
 # This machine has no game controller, and fw's start-up fails without one:
 # a dinput8.dll stand-in beside a copy of the program adds a virtual one.
@@ -33,6 +37,11 @@ set -eu
 refuse() {
     echo "tools/run.sh: $1" >&2
     exit 2
+}
+# A run that cannot go on: its line, exit code 1.
+refuse_run() {
+    echo "tools/run.sh: $1" >&2
+    exit 1
 }
 usage() {
     refuse "usage: sh tools/run.sh [--arch 32|64] [--d3d9 wine|dxvk] [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
@@ -163,7 +172,29 @@ shots="$fw_build/screenshots"
 rm -rf "$shots"
 mkdir -p "$shots"
 fw_demo_start "$data"
-if [ -n "$own" ]; then
+# The first frame: the program may load for a while before its window opens
+# and again before it draws.
+# A program that ends first (a start-up failure) is reported below as it
+# ended.
+drawn=""
+if [ "$mode" = controller ] || [ -n "$own" ]; then
+    [ -n "$own" ] && fw_title=""
+    wait=${FW_WINDOW_WAIT:-60}
+    if ! fw_demo_find_window "$wait" 2>/dev/null; then
+        if [ ! -f "$fw_demo_dir/status" ]; then
+            fw_demo_kill
+            refuse_run "$fw_program showed no window within $wait s; stopped"
+        fi
+    elif fw_demo_first_frame 20; then
+        drawn=1
+    elif [ ! -f "$fw_demo_dir/status" ]; then
+        drawn=1
+        echo "tools/run.sh: the window of $fw_program still shows only black after 20 s; going on" >&2
+    fi
+fi
+if [ -z "$drawn" ]; then
+    : # it ended before it drew: its boxes and exit code below
+elif [ -n "$own" ]; then
     # Three shots of the screen two seconds apart, unless the program ends
     # first, then Escape to each of its windows.
     for shot in 1 2 3; do
@@ -178,8 +209,8 @@ if [ -n "$own" ]; then
         done
     fi
 elif [ "$fw_program" = showcase ]; then
-    [ "$mode" = controller ] && fw_demo_find_window && fw_showcase_tour "$shots"
-elif [ "$mode" = controller ] && fw_demo_find_window; then
+    fw_showcase_tour "$shots"
+else
     sleep 3
     fw_demo_shot "$shots/1-shader-path.png"
     fw_demo_hold z 0.2
@@ -204,7 +235,7 @@ elif [ "$mode" = controller ] && fw_demo_find_window; then
 fi
 status=$(fw_demo_wait 30) || {
     echo "$fw_program did not end" >&2
-    kill "$fw_demo_pid" 2>/dev/null
+    fw_demo_kill
     exit 1
 }
 cat "$fw_demo_dir/boxes.txt"

@@ -4,9 +4,10 @@
 # the virtual game controller through its script file, screenshots through
 # ImageMagick's import). fw_program names the program (fw, the demo, unless
 # set: showcase) and fw_title its window's title; fw_program_file, when set,
-# is the executable to run instead of the build's $fw_program.exe.
+# is the executable to run instead of the build's $fw_program.exe. An empty
+# fw_title (a program of the caller's) takes any window but an error box.
 fw_program=${fw_program:-fw}
-fw_title=${fw_title:-fw}
+fw_title=${fw_title-fw}
 
 # fw_demo_prepare DIR [no-controller]: DIR gets a copy of the demo, and
 # tools/wine-run.sh links beside it the shader-compiler stand-in and, unless
@@ -43,17 +44,44 @@ fw_demo_start() {
     fw_demo_pid=$!
 }
 
-# Waits for the demo's window and sets fw_demo_window; fails after 30 s or
-# when the demo ended first.
+# fw_demo_find_window [SECONDS]: waits for the demo's window and sets
+# fw_demo_window; fails after SECONDS (30 unless told) or when the demo ended
+# first.
 fw_demo_find_window() {
     fw_demo_window=""
-    for _ in $(seq 300); do
-        fw_demo_window=$(xdotool search --onlyvisible --name "^$fw_title\$" 2>/dev/null | head -n 1)
+    for _ in $(seq $((${1:-30} * 10))); do
+        if [ -n "$fw_title" ]; then
+            fw_demo_window=$(xdotool search --onlyvisible --name "^$fw_title\$" 2>/dev/null | head -n 1)
+        else
+            for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
+                [ "$(xdotool getwindowname "$window" 2>/dev/null)" = Error ] && continue
+                fw_demo_window=$window
+                break
+            done
+        fi
         [ -n "$fw_demo_window" ] && return 0
         [ -f "$fw_demo_dir/status" ] && break
         sleep 0.1
     done
     echo "the demo's window did not appear" >&2
+    return 1
+}
+
+# fw_demo_first_frame [SECONDS]: waits until the window shows anything but
+# black, the class's background that a window has before the program's first
+# frame (20 s unless told); fails when it does not, or the program ended.
+fw_demo_first_frame() {
+    shot=$(mktemp --suffix=.png)
+    for _ in $(seq $((${1:-20} * 4))); do
+        if fw_demo_shot "$shot" 2>/dev/null &&
+            [ "$(convert "$shot" -format '%[max]' info: 2>/dev/null)" != 0 ]; then
+            rm -f "$shot"
+            return 0
+        fi
+        [ -f "$fw_demo_dir/status" ] && break
+        sleep 0.25
+    done
+    rm -f "$shot"
     return 1
 }
 
@@ -97,6 +125,17 @@ fw_demo_quit() {
     status=$?
     xdotool keyup Escape
     return $status
+}
+
+# fw_demo_kill: ends the demo, the Wine process and the scripts around it.
+fw_demo_kill() {
+    fw_kill_tree "$fw_demo_pid"
+}
+fw_kill_tree() {
+    for child in $(pgrep -P "$1"); do
+        fw_kill_tree "$child"
+    done
+    kill "$1" 2>/dev/null || true
 }
 
 # fw_demo_wait [SECONDS]: waits for the demo to end (10 s unless told) and

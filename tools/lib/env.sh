@@ -99,8 +99,11 @@ fw_start_wine() {
     # One wineserver for the whole run: each Wine process then starts in
     # milliseconds instead of seconds.
     mkdir -p "$WINEPREFIX"
-    fw_prefixes="$fw_prefixes $WINEPREFIX"
-    wineserver -p >/dev/null 2>&1 || true
+    # Only a server started here is stopped at the end: a script run inside
+    # a test run (tools/run.sh by a test) leaves the run's server alone.
+    if wineserver -p >/dev/null 2>&1; then
+        fw_prefixes="$fw_prefixes $WINEPREFIX"
+    fi
     # NOTE: the first Wine process of a prefix starts Wine's own services,
     # which live as long as the wineserver and keep its output open; a test
     # runner reading that output would wait for them forever. Start them

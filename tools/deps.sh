@@ -75,6 +75,13 @@ if [ -n "$need" ]; then
 fi
 # shellcheck disable=SC2086
 need=$(missing $packages32)
+# A failed try is not repeated for an hour for 64-bit work (its line is shown
+# again); a 32-bit caller always tries.
+tried32="$build/deps32-failed.txt"
+if [ -n "$need" ] && [ "${FW_ARCH:-64}" != 32 ] && [ -n "$(find "$tried32" -mmin -60 2>/dev/null)" ]; then
+    cat "$tried32" >&2
+    need=""
+fi
 if [ -n "$need" ]; then
     no32=""
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
@@ -85,8 +92,12 @@ if [ -n "$need" ]; then
     # shellcheck disable=SC2086
     [ -n "$no32" ] || apt_install $need || no32="apt-get install failed: $(grep '^E:' "$log" | tail -n 1)"
     if [ -n "$no32" ]; then
-        echo "deps.sh: the 32-bit packages cannot be installed here, 32-bit programs cannot be built or run (missing:$need): $no32" >&2
+        mkdir -p "$build"
+        echo "deps.sh: the 32-bit packages cannot be installed here, 32-bit programs cannot be built or run (missing:$need): $no32" |
+            tee "$tried32" >&2
         [ "${FW_ARCH:-64}" != 32 ] || exit 3
+    else
+        rm -f "$tried32"
     fi
 fi
 

@@ -18,7 +18,11 @@
 # of Wine 10's own (BUILD/wineprefix-dxvk outside), and the DLLs that the
 # stand-ins forward to are Wine 10's. The mounts live in a mount namespace of
 # their own: nothing outside sees them, and they go when COMMAND ends, however
-# it ends.
+# it ends. Where no such namespace can be made (inside a chroot, whose / is
+# not a mount point, or without the right to change the propagation of /), or
+# with FW_DXVK_MOUNTS=here, they are made in the machine's own namespace and
+# undone when the script ends, by an error or a signal too; the first line
+# says which way it ran.
 set -eu
 if [ $# -lt 1 ] || [ "${1#-}" != "$1" ]; then
     echo "usage: sh tools/dxvk.sh COMMAND [ARG...]" >&2
@@ -46,7 +50,11 @@ packages="wine wine64 dxvk-wine64 mesa-vulkan-drivers libvulkan1 libgl1-mesa-dri
     libglx-mesa0:i386"
 
 if [ -z "${FW_DXVK_NAMESPACE:-}" ]; then
-    FW_DXVK_NAMESPACE=1 exec unshare --mount --propagation private sh "$0" "$@"
+    if [ "${FW_DXVK_MOUNTS:-}" != here ] && why=$(unshare --mount --propagation private true 2>&1); then
+        echo "dxvk.sh: the root's mounts are in a private mount namespace"
+        FW_DXVK_NAMESPACE=1 exec unshare --mount --propagation private sh "$0" "$@"
+    fi
+    echo "dxvk.sh: the root's mounts are made here and undone at the end${why:+ (no private mount namespace: $why)}"
 fi
 
 mounted=""
@@ -54,9 +62,10 @@ unmount() {
     for m in $mounted; do
         umount "$m" 2>/dev/null || umount -l "$m" 2>/dev/null || true
     done
+    mounted=""
 }
 trap unmount EXIT
-trap 'exit 1' INT TERM
+trap 'exit 1' INT TERM HUP
 bind() { # bind [-r] SOURCE PATH: SOURCE at PATH inside the root
     ro=""
     [ "$1" = -r ] && ro=1 && shift
@@ -95,6 +104,11 @@ if [ ! -f "$root/.fw-bootstrapped" ]; then
     touch "$root/.fw-bootstrapped"
 fi
 
+# Mounts left in this namespace by a run that was killed outright.
+if [ -z "${FW_DXVK_NAMESPACE:-}" ]; then
+    awk -v root="$root/" 'index($2, root) == 1 { print $2 }' /proc/mounts | sort -r |
+        while read -r stale; do umount -l "$stale"; done
+fi
 mount -t proc proc "$root/proc"
 mounted="$root/proc"
 bind /sys /sys

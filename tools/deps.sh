@@ -4,13 +4,15 @@
 # shader-compiler stand-in (tools/d3dcompiler). Quiet and idempotent; uses
 # sudo when not run as root.
 #
-# The packages come in two sets, installed one after the other: what 64-bit
-# work needs, then what 32-bit programs need (the i686 cross compiler and
-# Wine's 32-bit side, which needs Debian's i386 architecture). A machine that
-# cannot have the 32-bit set (no i386 architecture, or i386 lists that do not
-# match its libraries) still gets the 64-bit one: one line then names what is
-# missing and the apt error that said so, and the exit code is 0 unless
-# FW_ARCH is 32, when it is 3.
+# The packages come in three sets, installed one after the other: what 64-bit
+# work needs; the i686 cross compiler, which builds 32-bit programs; Wine's
+# 32-bit side, which runs them and needs Debian's i386 architecture. A machine
+# that cannot have a 32-bit set (no i386 architecture, or i386 lists that do
+# not match its libraries) still gets the 64-bit one: one line then names
+# what is missing and the apt error that said so, and the exit code is 0
+# unless FW_ARCH is 32, when it is 3 without the cross compiler and 4 without
+# 32-bit Wine (the 32-bit programs can then be built, and tested in the DXVK
+# root of tools/dxvk.sh, which has a Wine of its own).
 # Usage: deps.sh [BUILD_DIR [OTHER_BUILD_DIR...]] (default: build/ beside
 # tools/); each other build tree gets a link to BUILD_DIR's fetch.
 set -eu
@@ -33,7 +35,11 @@ packages64="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-c
 # wine32 alone brings no 32-bit OpenGL driver, without which 32-bit programs
 # get no Direct3D: GL's and Mesa's i386 libraries give them the same one as
 # 64-bit programs.
-packages32="g++-mingw-w64-i686 wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386"
+packages32build="g++-mingw-w64-i686"
+packages32wine="wine32:i386 libgl1:i386 libgl1-mesa-dri:i386 libglx-mesa0:i386"
+# 0, or 4 when FW_ARCH is 32 and 32-bit programs can be built but not run
+# here (see below).
+status=0
 sudo=""
 [ "$(id -u)" -eq 0 ] || sudo="sudo"
 export DEBIAN_FRONTEND=noninteractive
@@ -73,16 +79,20 @@ if [ -n "$need" ]; then
         exit 1
     }
 fi
-# shellcheck disable=SC2086
-need=$(missing $packages32)
-# A failed try is not repeated for an hour for 64-bit work (its line is shown
-# again); a 32-bit caller always tries.
-tried32="$build/deps32-failed.txt"
-if [ -n "$need" ] && [ "${FW_ARCH:-64}" != 32 ] && [ -n "$(find "$tried32" -mmin -60 2>/dev/null)" ]; then
-    cat "$tried32" >&2
-    need=""
-fi
-if [ -n "$need" ]; then
+# install32 NAME WHAT PACKAGES...: the 32-bit set PACKAGES, or one line
+# saying why it cannot be had and WHAT follows; fails then. A failed try is
+# not repeated for an hour for 64-bit work (its line is shown again); a
+# 32-bit caller always tries.
+install32() {
+    tried="$build/deps32-$1-failed.txt"
+    what=$2
+    shift 2
+    need=$(missing "$@")
+    [ -n "$need" ] || { rm -f "$tried"; return 0; }
+    if [ "${FW_ARCH:-64}" != 32 ] && [ -n "$(find "$tried" -mmin -60 2>/dev/null)" ]; then
+        cat "$tried" >&2
+        return 1
+    fi
     no32=""
     if ! dpkg --print-foreign-architectures | grep -qx i386; then
         echo "adding the i386 architecture"
@@ -93,12 +103,15 @@ if [ -n "$need" ]; then
     [ -n "$no32" ] || apt_install $need || no32="apt-get install failed: $(grep '^E:' "$log" | tail -n 1)"
     if [ -n "$no32" ]; then
         mkdir -p "$build"
-        echo "deps.sh: the 32-bit packages cannot be installed here, 32-bit programs cannot be built or run (missing:$need): $no32" |
-            tee "$tried32" >&2
-        [ "${FW_ARCH:-64}" != 32 ] || exit 3
-    else
-        rm -f "$tried32"
+        echo "deps.sh: the 32-bit packages cannot be installed here, $what (missing:$need): $no32" | tee "$tried" >&2
+        return 1
     fi
+    rm -f "$tried"
+}
+if ! install32 build "32-bit programs cannot be built" $packages32build; then
+    [ "${FW_ARCH:-64}" != 32 ] || exit 3
+elif ! install32 wine "32-bit programs can be built but not run under this machine's Wine" $packages32wine; then
+    [ "${FW_ARCH:-64}" != 32 ] || status=4
 fi
 
 # vkd3d-compiler compiles HLSL (shader models 1 to 3, with constant tables)
@@ -117,7 +130,7 @@ for other in "$@"; do
     rm -rf "$link"
     ln -s "$vkd3d" "$link"
 done
-[ -f "$vkd3d/complete" ] && exit 0
+[ -f "$vkd3d/complete" ] && exit "$status"
 
 # The Debian mirrors of this machine's own apt sources (one-line
 # sources.list files and deb822 .sources files), those that serve its
@@ -193,3 +206,4 @@ rm -rf "$apt"
 lib="$vkd3d/usr/lib/x86_64-linux-gnu"
 "$lib/ld-linux-x86-64.so.2" --library-path "$lib" "$vkd3d/usr/bin/vkd3d-compiler" --version >/dev/null
 touch "$vkd3d/complete"
+exit "$status"

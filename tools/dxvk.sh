@@ -153,7 +153,11 @@ cmp -s "$root/usr/lib/dxvk/$dxvk/d3d9.dll.so" "$fw_build/standins/d3d9/d3d9.dll"
 wine10="$root/usr/lib/$windows"
 for companion in d3dcompiler_47/wine_d3dcompiler_47.dll:d3dcompiler_47.dll dinput8/dinput8-wine.dll:dinput8.dll; do
     file="$fw_build/standins/${companion%:*}"
-    [ -f "$file" ] && bind -r "$wine10/${companion#*:}" "$file"
+    [ -d "$(dirname "$file")" ] || continue
+    # A machine without a Wine of this architecture had nothing to copy
+    # there: the root's is put in its place all the same.
+    [ -f "$file" ] || : >"$file"
+    bind -r "$wine10/${companion#*:}" "$file"
 done
 
 # A full-screen device is lost when its window loses the focus, as on

@@ -47,17 +47,18 @@ for arch in $arches; do fw_use_arch "$arch"; done
 
 summary=""
 failed=0
-# note NAME START STATUS: one line of the summary. Status 3 is a pass that
-# could not run because its architecture's packages cannot be installed
-# here (tools/deps.sh): the run fails all the same, naming it.
+# note NAME START STATUS: one line of the summary. Status 3 and 4 are a
+# pass that could not run because its architecture's packages cannot be
+# installed here (tools/deps.sh): the run fails all the same, naming it.
 note() {
     case "$3" in
     0) outcome=passed ;;
-    3) outcome="NOT RUN: the $arch-bit packages cannot be installed on this machine (tools/deps.sh said why)" ;;
+    3) outcome="NOT RUN: the $arch-bit cross compiler cannot be installed on this machine (tools/deps.sh said why)" ;;
+    4) outcome="NOT RUN: $arch-bit Wine cannot be installed on this machine (tools/deps.sh said why)" ;;
     *) outcome="FAILED (exit code $3)" ;;
     esac
     if [ "$3" -ne 0 ] && [ "$failed" -ne 1 ]; then
-        [ "$3" -eq 3 ] && failed=3 || failed=1
+        [ "$3" -eq 3 ] || [ "$3" -eq 4 ] && failed=3 || failed=1
     fi
     summary="$summary$1: $outcome in $(($(date +%s) - $2)) s
 "
@@ -74,7 +75,7 @@ if [ "$d3d9" != dxvk ]; then
         if [ "$status" -eq 0 ]; then
             fw_start
             fw_ctest "$@" || status=$?
-        else
+        elif [ "$status" -ne 4 ]; then
             unbuilt="$unbuilt $arch"
         fi
         note "$arch-bit on Wine's Direct3D 9 (build and tests)" "$start" "$status"
@@ -98,7 +99,10 @@ if [ "$d3d9" != wine ]; then
         case " $unbuilt " in
         *" $arch "*) status=3 ;;
         esac
-        [ "$d3d9" = both ] || [ "$status" -ne 0 ] || fw_build_all || status=$?
+        if [ "$d3d9" != both ] && [ "$status" -eq 0 ]; then
+            fw_build_all || status=$?
+            [ "$status" -ne 4 ] || status=0
+        fi
         # The package's tests build with the cross compiler, which the root
         # has not: they ran in the first pass.
         [ "$status" -ne 0 ] ||

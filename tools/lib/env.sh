@@ -34,24 +34,28 @@ fw_use_arch "${FW_ARCH-64}"
 # Installs what is missing, configures and builds everything, or only the
 # targets named as arguments. (Not in the DXVK root of tools/dxvk.sh: there
 # the build tree is the one built outside.) Returns deps.sh's 3 when the
-# architecture's packages cannot be installed on this machine.
+# architecture's programs cannot be built on this machine, and 4 when they
+# are built but this machine's Wine cannot run them (tools/deps.sh).
 fw_build_all() {
     [ "${FW_D3D9:-}" != dxvk ] || return 0
     # The 32-bit tree shares the 64-bit tree's fetch of the Linux-side
     # shader compiler.
+    fw_deps=0
     if [ "$fw_arch" = 32 ] && [ -z "${FW_BUILD_DIR:-}" ]; then
-        FW_ARCH=$fw_arch sh "$fw_root/tools/deps.sh" "$fw_root/build" "$fw_build" || return
+        FW_ARCH=$fw_arch sh "$fw_root/tools/deps.sh" "$fw_root/build" "$fw_build" || fw_deps=$?
     else
-        FW_ARCH=$fw_arch sh "$fw_root/tools/deps.sh" "$fw_build" || return
+        FW_ARCH=$fw_arch sh "$fw_root/tools/deps.sh" "$fw_build" || fw_deps=$?
     fi
+    [ "$fw_deps" = 0 ] || [ "$fw_deps" = 4 ] || return "$fw_deps"
     cd "$fw_root" || return
     if [ -n "${FW_BUILD_DIR:-}" ]; then
         cmake -S . -B "$fw_build" --toolchain "$fw_toolchain" -DCMAKE_BUILD_TYPE=Release >/dev/null || return
-        cmake --build "$fw_build" -j 2 ${1:+--target} "$@"
+        cmake --build "$fw_build" -j 2 ${1:+--target} "$@" || return
     else
         cmake --preset "$fw_preset" >/dev/null || return
-        cmake --build --preset "$fw_preset" ${1:+--target} "$@"
+        cmake --build --preset "$fw_preset" ${1:+--target} "$@" || return
     fi
+    return "$fw_deps"
 }
 
 # Runs ctest on the build tree with the given arguments.

@@ -74,7 +74,7 @@ fw_stop() {
         WINEPREFIX=$prefix wineserver -k >/dev/null 2>&1 || true
     done
     [ -n "$fw_xvfb_pid" ] && kill "$fw_xvfb_pid" 2>/dev/null || true
-    [ -n "${fw_display_file:-}" ] && rm -f "$fw_display_file"
+    [ -z "${fw_display_file:-}" ] || rm -f "$fw_display_file"
 }
 
 # FW_OWN_DISPLAY=1 keeps the caller's DISPLAY instead of a virtual one.

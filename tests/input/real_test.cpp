@@ -297,6 +297,20 @@ TEST(RealController, RequiredByDefault) {
     EXPECT_EQ(answerer.Texts(), expected);
 }
 
+// A required controller pulled out is kept, as any failing one: its last
+// reading stays and it is acquired again every frame.
+TEST_F(RealInput, RequiredControllerPulledOutKeepsItsLastReading) {
+    virtual_joystick::SetAxes(0, virtual_joystick::kAxisFull);
+    ASSERT_EQ(UpdateInput(), DI_OK);
+    virtual_joystick::SetPlugged(false);
+    for (int frame = 0; frame < 3; ++frame) {
+        EXPECT_EQ(UpdateInput(), DIERR_INPUTLOST);
+    }
+    EXPECT_EQ(IsJoystickConnected(), 1);
+    EXPECT_EQ(GetJoystickButtons(), BUTTON_DOWN);
+    EXPECT_EQ(virtual_joystick::Alive(), 1);
+}
+
 // Started without a controller, then one plugged in and pulled out while the
 // loop runs: picked up, read, let go, picked up again; never a box.
 TEST(RealController, OptionalControllerIsPickedUpAndLetGo) {

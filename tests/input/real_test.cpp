@@ -18,7 +18,6 @@
 #include <cstdlib>
 #include <functional>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -284,18 +283,6 @@ INSTANTIATE_TEST_SUITE_P(
     CaseName());
 
 // ---- An optional controller -----------------------------------------------
-
-// Without SetJoystickRequired(FALSE) a missing controller still stops
-// start-up, with the two boxes it always showed.
-TEST(RealController, RequiredByDefault) {
-    boxes::Answerer answerer;
-    virtual_joystick::SetPlugged(false);
-    EXPECT_NE(InitFramework("fw", 800, 600, 1), 0);
-    EXPECT_EQ(GetWindowHandle(), nullptr);
-    const std::vector<std::string> expected = {"InitInput : CreateJoystick\n",
-                                               "InitDirectInput : Failed\n"};
-    EXPECT_EQ(answerer.Texts(), expected);
-}
 
 // A required controller pulled out is kept, as any failing one: its last
 // reading stays and it is acquired again every frame.

@@ -48,38 +48,40 @@ HRESULT SetAxisDeadZone(LPDIRECTINPUTDEVICE8A device, DWORD axis) {
     return device->SetProperty(DIPROP_DEADZONE, &deadZone.diph);
 }
 
-// The steps of CreateJoystick after the device is open. On a failure,
-// `failure` names it with the text to show.
+// The steps of CreateJoystick after the device is open, in order, each with
+// the text shown when it fails.
+struct JoystickStep {
+    HRESULT (*run)(LPDIRECTINPUTDEVICE8A joystick);
+    const char *failure;
+};
+const JoystickStep kJoystickSteps[] = {
+    {[](LPDIRECTINPUTDEVICE8A j) { return j->SetDataFormat(&c_dfDIJoystick); },
+     "CreateJoystick : SetDataFormat\n"},
+    {[](LPDIRECTINPUTDEVICE8A j) {
+         return j->SetCooperativeLevel(GetWindowHandle(), kCooperativeLevel);
+     },
+     "CreateJoystick : SetCooperativeLevel\n"},
+    {[](LPDIRECTINPUTDEVICE8A j) { return SetAxisRange(j, DIJOFS_X); },
+     "CreateJoystick : SetProperty DIPROP_RANGE DIJOFS_X\n"},
+    {[](LPDIRECTINPUTDEVICE8A j) { return SetAxisRange(j, DIJOFS_Y); },
+     "CreateJoystick : SetProperty DIPROP_RANGE DIJOFS_Y\n"},
+    {[](LPDIRECTINPUTDEVICE8A j) { return SetAxisDeadZone(j, DIJOFS_X); },
+     "CreateJoystick : SetProperty DIJOFS_X\n"},
+    {[](LPDIRECTINPUTDEVICE8A j) { return SetAxisDeadZone(j, DIJOFS_Y); },
+     "CreateJoystick : SetProperty DIJOFS_Y\n"},
+};
+
+// Runs the steps, then reads the device's information and acquires it (their
+// results ignored). The last step's result, or the failing one's with its
+// text in `failure`.
 HRESULT SetUpJoystick(LPDIRECTINPUTDEVICE8A joystick, const char **failure) {
-    HRESULT hr = joystick->SetDataFormat(&c_dfDIJoystick);
-    if (FAILED(hr)) {
-        *failure = "CreateJoystick : SetDataFormat\n";
-        return hr;
-    }
-    hr = joystick->SetCooperativeLevel(GetWindowHandle(), kCooperativeLevel);
-    if (FAILED(hr)) {
-        *failure = "CreateJoystick : SetCooperativeLevel\n";
-        return hr;
-    }
-    hr = SetAxisRange(joystick, DIJOFS_X);
-    if (FAILED(hr)) {
-        *failure = "CreateJoystick : SetProperty DIPROP_RANGE DIJOFS_X\n";
-        return hr;
-    }
-    hr = SetAxisRange(joystick, DIJOFS_Y);
-    if (FAILED(hr)) {
-        *failure = "CreateJoystick : SetProperty DIPROP_RANGE DIJOFS_Y\n";
-        return hr;
-    }
-    hr = SetAxisDeadZone(joystick, DIJOFS_X);
-    if (FAILED(hr)) {
-        *failure = "CreateJoystick : SetProperty DIJOFS_X\n";
-        return hr;
-    }
-    hr = SetAxisDeadZone(joystick, DIJOFS_Y);
-    if (FAILED(hr)) {
-        *failure = "CreateJoystick : SetProperty DIJOFS_Y\n";
-        return hr;
+    HRESULT hr = S_OK;
+    for (const JoystickStep &step : kJoystickSteps) {
+        hr = step.run(joystick);
+        if (FAILED(hr)) {
+            *failure = step.failure;
+            return hr;
+        }
     }
     inputState.JoystickInfo().dwSize = sizeof(DIDEVICEINSTANCEA);
     joystick->GetDeviceInfo(&inputState.JoystickInfo());

@@ -15,7 +15,9 @@
 /// dead zone of the same 40 %: the stick reads 0 while both axes are inside
 /// the device's dead zone, its length grows from 0 to 1 between 40 % and full
 /// travel in any direction, and it never exceeds 1 (a corner reads 0.707 on
-/// each axis). Pushed along one axis, the value is the axis reading / 1000.
+/// each axis). Pushed along one axis, the value is the axis reading / 1000;
+/// an axis inside the device's zone still reads 0, so a stick pushed nearly
+/// straight up reads exactly 0 on X.
 ///
 /// The mouse buttons and the wheel come from the window's messages, latched
 /// between two UpdateInput calls: a click shorter than a frame is seen as

@@ -204,6 +204,9 @@ bool IsPlaying(LPDIRECTSOUNDBUFFER8 buffer) {
 // frequency; null when DirectSound refuses one.
 LPDIRECTSOUNDBUFFER8 DuplicateBuffer(LPDIRECTSOUNDBUFFER8 original) {
     LPDIRECTSOUNDBUFFER first = nullptr;
+    if (!sound.lpDS) {
+        return nullptr;
+    }
     // NOTE: IDirectSoundBuffer8 begins with IDirectSoundBuffer's methods, so
     // the one pointer serves as both.
     if (sound.lpDS->DuplicateSoundBuffer(reinterpret_cast<LPDIRECTSOUNDBUFFER>(original), &first) !=

@@ -955,8 +955,8 @@ TEST_F(Channels, ClosingAStaticChannelTakesNoLock) {
     ExpectEmpty(SoundChannels[0]);
 }
 
-// DuplicateSoundBuffer fails on this fake (as on a driver out of buffers):
-// an overlapped play then restarts the oldest, the channel's own buffer.
+// The fake device cannot duplicate a buffer: an overlapped play then
+// restarts the oldest play, the channel's own buffer.
 TEST_F(Channels, OverlappedPlayWithoutADuplicateRestartsTheBuffer) {
     ASSERT_EQ(LoadSoundChannel(0, File(Slow8BitMono(100)).c_str()), S_OK);
     ASSERT_EQ(PlaySoundChannelOverlapped(0), S_OK);

@@ -23,11 +23,11 @@
 constexpr int FONT_SLOT_COUNT = 32;
 
 /// Switches the system's font smoothing on (for this session only, until
-/// RestoreFontSmoothing) and creates
-/// the font `face` (at most 31 characters) of `height` pixels in an empty slot,
-/// and the shared sprite if there is none yet. E_FAIL for a long face name
-/// (with a message), no device or an occupied slot (without), or a failed
-/// creation (with its message; the slot stays empty).
+/// RestoreFontSmoothing) and creates the font `face` (at most 31 characters)
+/// of `height` pixels in an empty slot, and the shared sprite if there is
+/// none yet. E_FAIL for a long face name (with a message), no device or an
+/// occupied slot (without), or a failed creation (with its message; the slot
+/// stays empty).
 HRESULT CreateFontData(int index, const char *face, int height);
 /// Releases the slot's font; the sprite stays.
 void ReleaseFontData(int index);

@@ -19,7 +19,8 @@
 //   "IDirectSoundBuffer8::Play(buffer1, 0, 0, 0x1)", "IDirectSoundBuffer8::Stop(buffer1)",
 //   "IDirectSoundBuffer8::SetCurrentPosition(buffer1, 0)",
 //   "IDirectSoundBuffer8::GetCurrentPosition(buffer1)", "IDirectSoundBuffer8::Release(buffer1)".
-// AddRef is not recorded.
+// AddRef is not recorded. "IDirectSound8::DuplicateSoundBuffer" is recorded
+// and always refused (E_NOTIMPL), as by a device that cannot duplicate.
 //
 // Scripts (fake::Fail, FailAlways) by the log's names without arguments:
 // "DirectSoundCreate8", "IDirectSound8::SetCooperativeLevel",

@@ -8,7 +8,51 @@
 
 #include <mmsystem.h>
 
+#include <algorithm>
+
 namespace {
+
+// Frames over which GetFramesPerSecond averages.
+constexpr int kRateFrames = 30;
+
+// The frame clock, in performance-counter ticks.
+struct FrameClock {
+    LONGLONG frequency; // 0 until the clock starts
+    LONGLONG start;
+    LONGLONG last;
+    float frameTime;
+    LONGLONG durations[kRateFrames]; // the last frames' lengths, a ring
+    int frames;                      // how many of them hold a length
+    int next;
+} frameClock;
+
+LONGLONG Now() {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart;
+}
+
+void StartFrameClock() {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    frameClock = FrameClock{};
+    frameClock.frequency = frequency.QuadPart;
+    frameClock.start = frameClock.last = Now();
+}
+
+void TickFrameClock() {
+    if (frameClock.frequency == 0) {
+        StartFrameClock();
+    }
+    const LONGLONG now = Now();
+    const LONGLONG duration = now - frameClock.last;
+    frameClock.last = now;
+    frameClock.frameTime = static_cast<float>(
+        std::min(static_cast<double>(duration) / frameClock.frequency, double{FRAME_TIME_MAX}));
+    frameClock.durations[frameClock.next] = duration;
+    frameClock.next = (frameClock.next + 1) % kRateFrames;
+    frameClock.frames = std::min(frameClock.frames + 1, kRateFrames);
+}
 
 // Start-up failures: the box, then the whole shutdown, then the status.
 HRESULT FailStartup(const char *message, HRESULT status) {
@@ -48,10 +92,12 @@ HRESULT InitFramework(const char *name, int width, int height, int windowed) {
     if (hr != 0) {
         return FailStartup("InitDirectX : Failed\n", hr);
     }
+    StartFrameClock();
     return 0;
 }
 
 int UpdateFramework() {
+    TickFrameClock();
     int result = 1;
     if (windowState.hwnd != nullptr) {
         MSG msg;
@@ -95,3 +141,24 @@ HRESULT ExitFramework() {
 }
 
 void QuitFramework() { PostQuitMessage(0); }
+
+float GetFrameTime() { return frameClock.frameTime; }
+
+double GetTime() {
+    if (frameClock.frequency == 0) {
+        return 0.0;
+    }
+    return static_cast<double>(frameClock.last - frameClock.start) / frameClock.frequency;
+}
+
+float GetFramesPerSecond() {
+    LONGLONG total = 0;
+    for (int i = 0; i < frameClock.frames; ++i) {
+        total += frameClock.durations[i];
+    }
+    if (total <= 0) {
+        return 0.0f;
+    }
+    return static_cast<float>(static_cast<double>(frameClock.frames) * frameClock.frequency /
+                              total);
+}

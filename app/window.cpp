@@ -1,5 +1,6 @@
 #include "app/window.h"
 #include "app/window_state.h"
+#include "input/input_state.h"
 
 namespace {
 
@@ -37,11 +38,28 @@ POINT GetCursorPosition() {
     return point;
 }
 
+void SetWindowTitle(const char *title) {
+    if (windowState.hwnd != nullptr && title != nullptr) {
+        SetWindowTextA(windowState.hwnd, title);
+    }
+}
+
+int IsWindowFocused() {
+    return windowState.hwnd != nullptr && GetForegroundWindow() == windowState.hwnd ? 1 : 0;
+}
+
+int IsWindowMinimized() {
+    return windowState.hwnd != nullptr && IsIconic(windowState.hwnd) ? 1 : 0;
+}
+
+void SetEscapeQuits(BOOL quits) { windowState.escapeForProgram = !quits; }
+
 int ShowMessage(const char *text, const char *caption) {
     return MessageBoxA(nullptr, text, caption, MB_OK);
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    LatchMouseMessage(message, wParam);
     switch (message) {
     case WM_CLOSE:
     case WM_DESTROY:
@@ -49,7 +67,7 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
         PostQuitMessage(0);
         return 0;
     case WM_KEYDOWN:
-        if (wParam == VK_ESCAPE) {
+        if (wParam == VK_ESCAPE && !windowState.escapeForProgram) {
             PostQuitMessage(0);
         }
         break;

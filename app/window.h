@@ -23,6 +23,19 @@ POINT GetCursorPosition();
 /// result. Every caller passes the caption "Error".
 int ShowMessage(const char *text, const char *caption);
 
-/// The window's procedure: the close box, Alt+F4 and Escape post the quit
-/// message; the rest goes to DefWindowProcA.
+/// Sets the window's title (the class name stays); no effect while there is
+/// no window.
+void SetWindowTitle(const char *title);
+/// 1 while the framework's window is the foreground window (it has the
+/// keyboard), else 0; 0 while there is no window.
+int IsWindowFocused();
+/// 1 while the framework's window is minimised, else 0.
+int IsWindowMinimized();
+/// TRUE (the default): Escape posts the quit message. FALSE: Escape is left
+/// to the program (IsKeyDown(DIK_ESCAPE)), as any other key.
+void SetEscapeQuits(BOOL quits);
+
+/// The window's procedure: the close box, Alt+F4 and Escape (unless
+/// SetEscapeQuits(FALSE)) post the quit message; mouse buttons and the wheel
+/// are recorded for input; the rest goes to DefWindowProcA.
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

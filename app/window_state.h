@@ -13,6 +13,8 @@ struct WindowState {
     // wsprintfA writes at most 1024 characters and the terminating NUL, so
     // no name can overrun this buffer.
     char name[1025];
+    // SetEscapeQuits(FALSE): Escape is the program's, not a quit request.
+    BOOL escapeForProgram;
 };
 
 extern WindowState windowState;

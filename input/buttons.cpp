@@ -1,6 +1,10 @@
 #include "input/buttons.h"
 
+#include "input/input.h"
 #include "input/input_state.h"
+
+#include <algorithm>
+#include <cmath>
 
 namespace {
 
@@ -21,6 +25,43 @@ constexpr ButtonKey kButtonKeys[] = {
 constexpr unsigned kMaskedJoystickButtons = 9;
 constexpr unsigned kKeyDown = 0x80;
 constexpr unsigned kJoystickButtonDown = 0x80;
+constexpr unsigned kMouseButtons = 3;
+// The device's dead zone as a fraction of the travel, also the stick's radial one.
+constexpr double kDeadZone = JoystickDeadZone / 10000.0;
+
+// Where the stick is along one axis, 0 to ±1 of its travel: the device reads
+// 0 inside its dead zone and stretches the rest over 0 to ±JoystickRange.
+double AxisTravel(LONG value) {
+    if (value == 0) {
+        return 0.0;
+    }
+    const double outside = std::min(1.0, std::fabs(static_cast<double>(value)) / JoystickRange);
+    const double travel = kDeadZone + (1.0 - kDeadZone) * outside;
+    return value < 0 ? -travel : travel;
+}
+
+// The stick with a radial dead zone: its length goes from 0 at the dead
+// zone's edge to 1 at full travel, in the direction the stick points.
+void StickPosition(float *x, float *y) {
+    *x = 0.0f;
+    *y = 0.0f;
+    if (inputState.lpJoystick() == nullptr) {
+        return;
+    }
+    const double travelX = AxisTravel(inputState.JoyState.lX);
+    const double travelY = AxisTravel(inputState.JoyState.lY);
+    const double length = std::sqrt(travelX * travelX + travelY * travelY);
+    if (length <= kDeadZone) {
+        return;
+    }
+    const double scale = std::min(1.0, (length - kDeadZone) / (1.0 - kDeadZone)) / length;
+    *x = static_cast<float>(travelX * scale);
+    *y = static_cast<float>(travelY * scale);
+}
+
+int HasBit(DWORD bits, unsigned index, unsigned count) {
+    return index < count && (bits & (1u << index)) != 0 ? 1 : 0;
+}
 
 } // namespace
 
@@ -76,3 +117,53 @@ int IsJoystickUp() { return inputState.JoyState.lY < 0 ? 1 : 0; }
 int IsJoystickDown() { return inputState.JoyState.lY > 0 ? 1 : 0; }
 int IsJoystickLeft() { return inputState.JoyState.lX < 0 ? 1 : 0; }
 int IsJoystickRight() { return inputState.JoyState.lX > 0 ? 1 : 0; }
+
+DWORD GetButtonsPressed() { return GetButtons() & ~inputState.dwPreviousButtons; }
+
+DWORD GetButtonsReleased() { return inputState.dwPreviousButtons & ~GetButtons(); }
+
+int IsKeyPressed(unsigned key) {
+    return IsKeyDown(key) && inputState.PreviousKeyState[key] != kKeyDown ? 1 : 0;
+}
+
+int IsKeyReleased(unsigned key) {
+    if (key == 0 || key >= sizeof inputState.KeyState) {
+        return 0;
+    }
+    return inputState.PreviousKeyState[key] == kKeyDown && !IsKeyDown(key) ? 1 : 0;
+}
+
+float GetStickX() {
+    float x, y;
+    StickPosition(&x, &y);
+    return x;
+}
+
+float GetStickY() {
+    float x, y;
+    StickPosition(&x, &y);
+    return y;
+}
+
+int GetJoystickPov() {
+    const DWORD pov = inputState.JoyState.rgdwPOV[0];
+    // Centred is 0xFFFF in the low word (some drivers leave the high one 0).
+    if (inputState.lpJoystick() == nullptr || LOWORD(pov) == 0xFFFF) {
+        return -1;
+    }
+    return static_cast<int>(pov % 36000);
+}
+
+int IsMouseButtonDown(unsigned button) {
+    return HasBit(inputState.Mouse.dwDown, button, kMouseButtons);
+}
+
+int IsMouseButtonPressed(unsigned button) {
+    return HasBit(inputState.Mouse.dwPressed, button, kMouseButtons);
+}
+
+int IsMouseButtonReleased(unsigned button) {
+    return HasBit(inputState.Mouse.dwReleased, button, kMouseButtons);
+}
+
+int GetMouseWheel() { return inputState.Mouse.wheel; }

@@ -6,7 +6,21 @@
 ///
 /// Everything here only reads the buffers: answers change at the next
 /// UpdateInput and are all 0 before InitInput and after ReleaseInput. The mask
-/// is level-based; callers that need presses keep the previous mask.
+/// is level-based; the Pressed and Released queries compare it (or a key) with
+/// the previous UpdateInput's, so an edge is seen in exactly one frame.
+///
+/// The analogue stick: the device keeps its 40 % dead zone on each axis (the
+/// mask's directions rely on it), and GetStickX and GetStickY undo its
+/// stretch to recover where the stick is outside that zone, then apply a radial
+/// dead zone of the same 40 %: the stick reads 0 while both axes are inside
+/// the device's dead zone, its length grows from 0 to 1 between 40 % and full
+/// travel in any direction, and it never exceeds 1 (a corner reads 0.707 on
+/// each axis). Pushed along one axis, the value is the axis reading / 1000.
+///
+/// The mouse buttons and the wheel come from the window's messages, latched
+/// between two UpdateInput calls: a click shorter than a frame is seen as
+/// pressed and released in one frame. A button let go outside the window
+/// counts as released when the window loses the focus.
 #pragma once
 
 #include <windows.h>
@@ -45,3 +59,32 @@ int IsJoystickDown();
 int IsJoystickLeft();
 /// 1 while the stick is pushed right, else 0.
 int IsJoystickRight();
+
+/// The mask bits that went down in the last UpdateInput (held now, not before).
+DWORD GetButtonsPressed();
+/// The mask bits that went up in the last UpdateInput (held before, not now).
+DWORD GetButtonsReleased();
+/// 1 when key `key` (a DIK code, 1 to 255) went down in the last UpdateInput.
+int IsKeyPressed(unsigned key);
+/// 1 when key `key` (a DIK code, 1 to 255) went up in the last UpdateInput.
+int IsKeyReleased(unsigned key);
+
+/// The stick's X position, -1 (left) to 1 (right), 0 within the dead zone or
+/// without a controller.
+float GetStickX();
+/// The stick's Y position, -1 (up) to 1 (down), 0 within the dead zone or
+/// without a controller.
+float GetStickY();
+/// The point-of-view hat: hundredths of a degree clockwise from up (0 to
+/// 35999), -1 when it is centred or there is no controller.
+int GetJoystickPov();
+
+/// 1 while mouse button `button` (0 left, 1 right, 2 middle) is held over the
+/// window, else 0.
+int IsMouseButtonDown(unsigned button);
+/// 1 when mouse button `button` went down since the previous frame, else 0.
+int IsMouseButtonPressed(unsigned button);
+/// 1 when mouse button `button` went up since the previous frame, else 0.
+int IsMouseButtonReleased(unsigned button);
+/// Wheel steps turned since the previous frame: positive away from the user.
+int GetMouseWheel();

@@ -4,7 +4,10 @@
 /// framework's window.
 ///
 /// InitFramework starts input first, once the window exists; a joystick is
-/// required, so start-up fails without one. UpdateFramework reads both devices
+/// required, so start-up fails without one, unless the program called
+/// SetJoystickRequired(FALSE) before: then it starts with the keyboard alone,
+/// and a controller plugged in or pulled out while it runs is picked up (within
+/// about a second) or let go without a message. UpdateFramework reads both devices
 /// once per frame into fixed buffers, re-acquiring a device whose read fails
 /// (the window lost the focus); buttons.h turns the buffers into the button
 /// mask. ExitFramework releases everything; ReleaseInput may run before
@@ -39,3 +42,10 @@ HRESULT UpdateInput();
 
 /// Releases both devices and DirectInput and zeroes every buffer.
 void ReleaseInput();
+
+/// Call before InitFramework. FALSE: start-up succeeds without a game
+/// controller (its part of the button mask reads 0) and one is picked up or
+/// let go while the program runs. TRUE (the default): start-up fails without one.
+void SetJoystickRequired(BOOL required);
+/// 1 while a game controller is open, else 0.
+int IsJoystickConnected();

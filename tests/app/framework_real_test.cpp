@@ -5,6 +5,7 @@
 #include <fw/app/window.h>
 #include <fw/graphics/graphics.h>
 #include <fw/input/buttons.h>
+#include <fw/input/input.h>
 #include <fw/sound/sound.h>
 
 #include "real/display.h"
@@ -12,6 +13,9 @@
 #include "real/virtual_joystick.h"
 
 #include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstring>
 
 namespace {
 
@@ -114,6 +118,124 @@ TEST(RealFrameworkCom, TheProgramsApartmentOutlivesTwoShutdowns) {
         CoUninitialize();
     }
     CoUninitialize();
+}
+
+// ---- The frame clock --------------------------------------------------------
+
+double Seconds(LONGLONG ticks) {
+    LARGE_INTEGER frequency;
+    QueryPerformanceFrequency(&frequency);
+    return static_cast<double>(ticks) / frequency.QuadPart;
+}
+
+LONGLONG Counter() {
+    LARGE_INTEGER counter;
+    QueryPerformanceCounter(&counter);
+    return counter.QuadPart;
+}
+
+// Every reading lies between performance-counter readings taken around the
+// calls that bound it, however long the machine makes each step last; one
+// sleep longer than FRAME_TIME_MAX shows the clamp.
+TEST(RealFrameClock, FollowsThePerformanceCounter) {
+    EXPECT_EQ(GetFrameTime(), 0.0f);
+    const LONGLONG beforeInit = Counter();
+    ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
+    const LONGLONG afterInit = Counter();
+    EXPECT_EQ(GetTime(), 0.0);
+
+    LONGLONG before[8], after[8];
+    for (int frame = 0; frame < 8; ++frame) {
+        Sleep(frame == 4 ? 150 : 5);
+        before[frame] = Counter();
+        UpdateFramework();
+        after[frame] = Counter();
+        SCOPED_TRACE(frame);
+        EXPECT_GE(GetTime(), Seconds(before[frame] - afterInit) - 1e-6);
+        EXPECT_LE(GetTime(), Seconds(after[frame] - beforeInit) + 1e-6);
+        if (frame > 0) {
+            const double shortest = Seconds(before[frame] - after[frame - 1]);
+            const double longest = Seconds(after[frame] - before[frame - 1]);
+            EXPECT_GE(GetFrameTime(), std::min<double>(shortest, FRAME_TIME_MAX) - 1e-6);
+            EXPECT_LE(GetFrameTime(), std::min<double>(longest, FRAME_TIME_MAX) + 1e-6);
+        }
+    }
+    // Eight frames so far, the first from the end of InitFramework.
+    const double shortest = Seconds(before[7] - afterInit);
+    const double longest = Seconds(after[7] - beforeInit);
+    EXPECT_GE(GetFramesPerSecond(), 8 / longest - 1e-3);
+    EXPECT_LE(GetFramesPerSecond(), 8 / shortest + 1e-3);
+    ExitFramework();
+}
+
+// ---- Escape for the program -------------------------------------------------
+
+TEST_F(RealFramework, EscapeTakenByTheProgramLeavesTheLoopRunning) {
+    HWND window = GetWindowHandle();
+    if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
+        GTEST_SKIP() << "no key can be pressed on the display (no xdotool or no X window)";
+    }
+    SetEscapeQuits(FALSE);
+    bool quit = false;
+    ASSERT_TRUE(display::KeyDown(window, "Escape"));
+    const bool seen = display::PumpUntil([] { return IsKeyPressed(DIK_ESCAPE) == 1; });
+    ASSERT_TRUE(display::KeyUp(window, "Escape"));
+    // Until the key-up has reached input and no key message waits: the
+    // window procedure has had the key-down by then.
+    MSG pending;
+    const DWORD start = GetTickCount();
+    while (GetTickCount() - start < display::kWaitMs &&
+           (IsKeyDown(DIK_ESCAPE) ||
+            PeekMessageA(&pending, nullptr, WM_KEYFIRST, WM_KEYLAST, PM_NOREMOVE))) {
+        quit = quit || UpdateFramework() == 0;
+        Sleep(10);
+    }
+    EXPECT_TRUE(seen) << "Escape reached the program as a key";
+    EXPECT_FALSE(IsKeyDown(DIK_ESCAPE));
+    EXPECT_FALSE(quit);
+    EXPECT_EQ(UpdateFramework(), 1);
+    QuitFramework();
+    EXPECT_EQ(UpdateFramework(), 0) << "quitting is the program's now";
+}
+
+// ---- Window state -----------------------------------------------------------
+
+TEST_F(RealFramework, TitleFocusAndMinimisedAsWin32SeesThem) {
+    HWND window = GetWindowHandle();
+    SetWindowTitle("fw: paused");
+    char title[64] = {};
+    GetWindowTextA(window, title, sizeof title);
+    EXPECT_STREQ(title, "fw: paused");
+    EXPECT_EQ(FindWindowA("fw", nullptr), window) << "the class keeps its name";
+
+    if (display::XWindowOf(window) != 0 && display::HasXdotool()) {
+        ASSERT_TRUE(display::Focus(window));
+    } else {
+        SetForegroundWindow(window);
+    }
+    EXPECT_TRUE(display::PumpUntil([] { return IsWindowFocused() == 1; }));
+    EXPECT_EQ(GetForegroundWindow(), window);
+
+    // Another window of this program takes the foreground.
+    HWND other = CreateWindowExA(0, "STATIC", "other", WS_OVERLAPPEDWINDOW | WS_VISIBLE, 0, 0, 200,
+                                 100, nullptr, nullptr, nullptr, nullptr);
+    ASSERT_NE(other, nullptr);
+    SetForegroundWindow(other);
+    EXPECT_TRUE(display::PumpUntil([] { return IsWindowFocused() == 0; }));
+    EXPECT_NE(GetForegroundWindow(), window);
+    DestroyWindow(other);
+
+    EXPECT_EQ(IsWindowMinimized(), 0);
+    ShowWindow(window, SW_MINIMIZE);
+    EXPECT_TRUE(display::PumpUntil([] { return IsWindowMinimized() == 1; }));
+    EXPECT_TRUE(IsIconic(window));
+    ShowWindow(window, SW_RESTORE);
+    EXPECT_TRUE(display::PumpUntil([] { return IsWindowMinimized() == 0; }));
+    EXPECT_FALSE(IsIconic(window));
+
+    ExitFramework();
+    EXPECT_EQ(IsWindowFocused(), 0);
+    EXPECT_EQ(IsWindowMinimized(), 0);
 }
 
 } // namespace

@@ -526,4 +526,64 @@ TEST_F(InputTest, DeviceInstanceRecordsAreOneArrayKeyboardFirst) {
     EXPECT_EQ(fake::DeviceInfoBuffer("Joystick1"), keyboardInfo + 1);
 }
 
+// ---- An optional controller: failures Wine's DirectInput does not produce ---
+
+class OptionalInputTest : public InputTest {
+  protected:
+    void SetUp() override {
+        InputTest::SetUp();
+        SetJoystickRequired(FALSE);
+    }
+    void TearDown() override {
+        SetJoystickRequired(TRUE);
+        InputTest::TearDown();
+    }
+    // Frames until `done` (a controller is looked for about once a second).
+    static bool UpdateUntil(bool (*done)()) {
+        for (int frame = 0; frame < 300 && !done(); ++frame) {
+            UpdateInput();
+            Sleep(10);
+        }
+        return done();
+    }
+};
+
+// One that appears but cannot be set up is let go in silence, and opens at
+// a later look once it can.
+TEST_F(OptionalInputTest, ControllerThatCannotBeSetUpIsLetGoWithoutABox) {
+    fake::SetControllers({});
+    ASSERT_EQ(InitInput(), 0);
+    fake::SetControllers({{"Joystick1"}});
+    fake::Fail("Joystick1::SetProperty", DIERR_UNSUPPORTED);
+    EXPECT_TRUE(UpdateUntil([] { return fake::CountOf("Joystick1::Release") == 1; }));
+    EXPECT_EQ(IsJoystickConnected(), 0);
+    EXPECT_TRUE(UpdateUntil([] { return IsJoystickConnected() == 1; }));
+    EXPECT_TRUE(fake::Messages().empty());
+}
+
+// A read that says the device is gone lets it go, with its reading.
+TEST_F(OptionalInputTest, ReadFailingWithUnpluggedLetsTheControllerGo) {
+    ASSERT_EQ(InitInput(), 0);
+    DIJOYSTATE left = {};
+    left.lX = -JoystickRange;
+    fake::SetJoyState(left);
+    UpdateInput();
+    ASSERT_EQ(GetJoystickButtons(), BUTTON_LEFT);
+
+    fake::Fail("Joystick1::Poll", kUnplugged);
+    UpdateInput();
+    EXPECT_EQ(IsJoystickConnected(), 0);
+    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(fake::CountOf("Joystick1::Release"), 1);
+    EXPECT_TRUE(fake::Messages().empty());
+}
+
+// A controller that is there but fails its set-up still fails start-up.
+TEST_F(OptionalInputTest, OnlyAMissingControllerIsForgiven) {
+    fake::Fail("Joystick1::SetDataFormat", DIERR_INVALIDPARAM);
+    EXPECT_EQ(InitInput(), static_cast<HRESULT>(DIERR_INVALIDPARAM));
+    const Strings expected = {"CreateJoystick : SetDataFormat\n", "InitInput : CreateJoystick\n"};
+    EXPECT_EQ(fake::Messages(), expected);
+}
+
 } // namespace

@@ -7,6 +7,7 @@
 #include <fw/app/framework.h>
 #include <fw/app/window.h>
 
+#include "real/boxes.h"
 #include "real/display.h"
 #include "real/virtual_joystick.h"
 
@@ -14,7 +15,10 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdlib>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -149,6 +153,198 @@ TEST_F(RealInput, LostJoystickKeepsItsReadingAndIsReacquired) {
 
     EXPECT_EQ(UpdateInput(), DI_OK);
     EXPECT_EQ(GetJoystickButtons(), 0u);
+}
+
+// ---- Edges, the analogue stick and the mouse ------------------------------
+
+constexpr int kQuietFrames = 5;
+
+// Counts the frames in which `edge` holds: frames until `done` holds (at
+// most display::kWaitMs), then kQuietFrames more, in which no edge may be
+// left over.
+int EdgeFrames(const std::function<bool()> &edge, const std::function<bool()> &done) {
+    int frames = 0;
+    display::PumpUntil([&] {
+        frames += edge() ? 1 : 0;
+        return done();
+    });
+    for (int frame = 0; frame < kQuietFrames; ++frame) {
+        Sleep(10);
+        UpdateFramework();
+        frames += edge() ? 1 : 0;
+    }
+    return frames;
+}
+
+// X held on the display: pressed in one frame (as key and as BUTTON_1), held
+// in the next ones, released in one frame after it is let go.
+TEST_F(RealInput, KeyPressAndReleaseAreSeenInExactlyOneFrame) {
+    HWND window = GetWindowHandle();
+    if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
+        GTEST_SKIP() << "no key can be pressed on the display (no xdotool or no X window)";
+    }
+    ASSERT_TRUE(display::KeyDown(window, "x"));
+    const int pressed =
+        EdgeFrames([] { return IsKeyPressed(DIK_X) == 1 && GetButtonsPressed() == BUTTON_1; },
+                   [] { return IsKeyDown(DIK_X) == 1; });
+    const int heldAfter = IsKeyDown(DIK_X);
+    ASSERT_TRUE(display::KeyUp(window, "x"));
+    const int released =
+        EdgeFrames([] { return IsKeyReleased(DIK_X) == 1 && GetButtonsReleased() == BUTTON_1; },
+                   [] { return IsKeyDown(DIK_X) == 0; });
+    EXPECT_EQ(pressed, 1);
+    EXPECT_EQ(heldAfter, 1) << "the key was held through the quiet frames";
+    EXPECT_EQ(released, 1);
+    EXPECT_EQ(GetButtonsPressed() | GetButtonsReleased(), 0u);
+}
+
+// Each click happens whole between two frames (the test does not pump while
+// xdotool runs): it is still seen, pressed and released once.
+TEST_F(RealInput, ClicksAndWheelBetweenFramesAreSeenOnce) {
+    HWND window = GetWindowHandle();
+    if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
+        GTEST_SKIP() << "no click can be made on the display (no xdotool or no X window)";
+    }
+    struct Click {
+        int xdotoolButton;
+        unsigned button;
+    };
+    for (const Click click : {Click{1, 0}, Click{3, 1}, Click{2, 2}}) {
+        SCOPED_TRACE(click.button);
+        ASSERT_TRUE(display::Click(window, 400, 300, click.xdotoolButton));
+        int down = 0;
+        const int pressed = EdgeFrames(
+            [&] {
+                down += IsMouseButtonDown(click.button);
+                return IsMouseButtonPressed(click.button) == 1;
+            },
+            [&] { return IsMouseButtonReleased(click.button) == 1; });
+        EXPECT_EQ(pressed, 1);
+        EXPECT_EQ(IsMouseButtonDown(click.button), 0);
+        EXPECT_LE(down, 1) << "down at most in the frame that saw the press";
+    }
+    const POINT cursor = GetCursorPosition();
+    RECT client;
+    GetClientRect(window, &client);
+    EXPECT_TRUE(PtInRect(&client, cursor)) << cursor.x << ", " << cursor.y;
+
+    for (const int steps : {2, -3}) {
+        ASSERT_TRUE(display::Click(window, 400, 300, steps > 0 ? 4 : 5, std::abs(steps)));
+        int turned = 0;
+        EdgeFrames(
+            [&] {
+                turned += GetMouseWheel();
+                return false;
+            },
+            [&] { return turned == steps; });
+        EXPECT_EQ(turned, steps);
+    }
+}
+
+// The analogue stick and the hat from the virtual joystick: 0 inside the
+// device's 40 % dead zone, along one axis the axis reading / 1000, and a
+// length that grows from 0 at 40 % to 1 at full travel in any direction.
+struct AnalogueCase {
+    const char *name;
+    double x, y; // fractions of full deflection
+    DWORD pov;
+    float stickX, stickY;
+    int readPov;
+    friend void PrintTo(const AnalogueCase &c, std::ostream *os) { *os << c.name; }
+};
+
+class RealAnalogue : public RealInput, public ::testing::WithParamInterface<AnalogueCase> {};
+
+TEST_P(RealAnalogue, StickAndHatReadAsTheControllerIsHeld) {
+    const AnalogueCase &c = GetParam();
+    virtual_joystick::SetAxes(std::lround(c.x * virtual_joystick::kAxisFull),
+                              std::lround(c.y * virtual_joystick::kAxisFull));
+    virtual_joystick::SetPov(c.pov);
+    ASSERT_EQ(UpdateInput(), DI_OK);
+    // The reading is whole units of 1/1000.
+    EXPECT_NEAR(GetStickX(), c.stickX, 0.003);
+    EXPECT_NEAR(GetStickY(), c.stickY, 0.003);
+    EXPECT_LE(std::hypot(GetStickX(), GetStickY()), 1.0 + 1e-6);
+    EXPECT_EQ(GetJoystickPov(), c.readPov);
+}
+
+constexpr DWORD kCentred = 0xFFFFFFFF;
+
+INSTANTIATE_TEST_SUITE_P(
+    Input, RealAnalogue,
+    ::testing::Values(AnalogueCase{"AtRest", 0, 0, kCentred, 0, 0, -1},
+                      AnalogueCase{"InsideDeadZone", 0.39, -0.39, kCentred, 0, 0, -1},
+                      // (0.7 - 0.4) / 0.6
+                      AnalogueCase{"RightPastDeadZone", 0.7, 0, kCentred, 0.5f, 0, -1},
+                      AnalogueCase{"FullUp", 0, -1, 0, 0, -1, 0},
+                      // length 0.707 -> (0.707 - 0.4) / 0.6 = 0.512 at 45 degrees
+                      AnalogueCase{"HalfDownRight", 0.5, 0.5, 13500, 0.362f, 0.362f, 13500},
+                      AnalogueCase{"FullUpLeft", -1, -1, 31500, -0.7071f, -0.7071f, 31500},
+                      AnalogueCase{"HatLeft", 0, 0, 27000, 0, 0, 27000}),
+    CaseName());
+
+// ---- An optional controller -----------------------------------------------
+
+// Without SetJoystickRequired(FALSE) a missing controller still stops
+// start-up, with the two boxes it always showed.
+TEST(RealController, RequiredByDefault) {
+    boxes::Answerer answerer;
+    virtual_joystick::SetPlugged(false);
+    EXPECT_NE(InitFramework("fw", 800, 600, 1), 0);
+    EXPECT_EQ(GetWindowHandle(), nullptr);
+    const std::vector<std::string> expected = {"InitInput : CreateJoystick\n",
+                                               "InitDirectInput : Failed\n"};
+    EXPECT_EQ(answerer.Texts(), expected);
+}
+
+// A required controller pulled out is kept, as any failing one: its last
+// reading stays and it is acquired again every frame.
+TEST_F(RealInput, RequiredControllerPulledOutKeepsItsLastReading) {
+    virtual_joystick::SetAxes(0, virtual_joystick::kAxisFull);
+    ASSERT_EQ(UpdateInput(), DI_OK);
+    virtual_joystick::SetPlugged(false);
+    for (int frame = 0; frame < 3; ++frame) {
+        EXPECT_EQ(UpdateInput(), DIERR_INPUTLOST);
+    }
+    EXPECT_EQ(IsJoystickConnected(), 1);
+    EXPECT_EQ(GetJoystickButtons(), BUTTON_DOWN);
+    EXPECT_EQ(virtual_joystick::Alive(), 1);
+}
+
+// Started without a controller, then one plugged in and pulled out while the
+// loop runs: picked up, read, let go, picked up again; never a box.
+TEST(RealController, OptionalControllerIsPickedUpAndLetGo) {
+    boxes::Answerer answerer;
+    virtual_joystick::Reset();
+    virtual_joystick::SetPlugged(false);
+    SetJoystickRequired(FALSE);
+    ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
+    EXPECT_EQ(IsJoystickConnected(), 0);
+    UpdateFramework();
+    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetJoystickPov(), -1);
+
+    virtual_joystick::SetAxes(-virtual_joystick::kAxisFull, 0);
+    virtual_joystick::SetPov(9000);
+    virtual_joystick::SetPlugged(true);
+    EXPECT_TRUE(display::PumpUntil([] { return IsJoystickConnected() == 1; }));
+    EXPECT_EQ(GetJoystickButtons(), BUTTON_LEFT);
+    EXPECT_EQ(GetButtonsPressed() & BUTTON_LEFT, BUTTON_LEFT);
+    EXPECT_FLOAT_EQ(GetStickX(), -1.0f);
+    EXPECT_EQ(GetJoystickPov(), 9000);
+    EXPECT_EQ(virtual_joystick::Alive(), 1);
+
+    virtual_joystick::SetPlugged(false);
+    EXPECT_TRUE(display::PumpUntil([] { return IsJoystickConnected() == 0; }));
+    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetStickX(), 0.0f);
+    EXPECT_EQ(GetJoystickPov(), -1);
+    EXPECT_EQ(virtual_joystick::Alive(), 0) << "the dead device is released";
+
+    virtual_joystick::SetPlugged(true);
+    EXPECT_TRUE(display::PumpUntil([] { return GetJoystickButtons() == BUTTON_LEFT; }));
+    ExitFramework();
+    EXPECT_TRUE(answerer.Texts().empty()) << answerer.Texts().front();
 }
 
 } // namespace

@@ -89,4 +89,21 @@ bool KeyDown(HWND window, const char *key) { return Key(window, "keydown", key);
 
 bool KeyUp(HWND window, const char *key) { return Key(window, "keyup", key); }
 
+bool Focus(HWND window) {
+    const unsigned long xWindow = XWindowOf(window);
+    return xWindow != 0 && RunXdotool("windowfocus --sync " + std::to_string(xWindow));
+}
+
+bool Click(HWND window, int x, int y, int button, int count) {
+    const unsigned long xWindow = XWindowOf(window);
+    if (xWindow == 0) {
+        return false;
+    }
+    char arguments[160];
+    snprintf(arguments, sizeof arguments,
+             "windowfocus --sync %lu mousemove --window %lu %d %d click --repeat %d %d",
+             xWindow, xWindow, x, y, count, button);
+    return RunXdotool(arguments);
+}
+
 } // namespace display

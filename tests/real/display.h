@@ -37,4 +37,11 @@ unsigned long XWindowOf(HWND window);
 bool KeyDown(HWND window, const char *key);
 bool KeyUp(HWND window, const char *key);
 
+// Gives the X window of `window` the keyboard focus.
+bool Focus(HWND window);
+// Moves the pointer to client point (x, y) of `window` (focused) and clicks
+// xdotool's `button` there (1 left, 2 middle, 3 right, 4 and 5 the wheel
+// away from and towards the user) `count` times, all in one go.
+bool Click(HWND window, int x, int y, int button, int count = 1);
+
 } // namespace display

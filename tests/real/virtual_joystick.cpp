@@ -15,6 +15,7 @@ constexpr int kAxes = 2; // X, Y
 constexpr LONG kDefaultMin = 0;
 constexpr LONG kDefaultMax = 65535;
 constexpr DWORD kMaxDeadZone = 10000;
+constexpr DWORD kPovCentred = 0xFFFFFFFF;
 
 // {6677A2B4-5D1E-4F8A-9C3B-7F6A00000001}
 constexpr GUID kInstanceGuid = {
@@ -38,6 +39,8 @@ struct Stick {
     LONG x = 0;
     LONG y = 0;
     BYTE buttons[kButtons] = {};
+    DWORD pov = kPovCentred;
+    bool plugged = true;
     DIJOYSTATE lastReading = {};
     std::vector<VirtualDevice *> open;
     int acquired = 0;
@@ -132,6 +135,7 @@ class VirtualDevice : public IDirectInputDevice8A {
         caps->dwDevType = DI8DEVTYPE_JOYSTICK | (DI8DEVTYPEJOYSTICK_STANDARD << 8) | DIDEVTYPE_HID;
         caps->dwAxes = kAxes;
         caps->dwButtons = kButtons;
+        caps->dwPOVs = 1;
         return DI_OK;
     }
 
@@ -213,6 +217,9 @@ class VirtualDevice : public IDirectInputDevice8A {
         if (!formatSet_) {
             return DIERR_INVALIDPARAM;
         }
+        if (unplugged_) {
+            return DIERR_UNPLUGGED;
+        }
         if (acquired_) {
             return DI_NOEFFECT;
         }
@@ -230,6 +237,10 @@ class VirtualDevice : public IDirectInputDevice8A {
     }
 
     HRESULT STDMETHODCALLTYPE GetDeviceState(DWORD size, LPVOID data) override {
+        // First, so that the hook may pull the stick out.
+        if (stick.readHook != nullptr) {
+            stick.readHook();
+        }
         const HRESULT status = ReadStatus();
         if (status != DI_OK) {
             return status;
@@ -237,14 +248,12 @@ class VirtualDevice : public IDirectInputDevice8A {
         if (data == nullptr || size != sizeof(DIJOYSTATE)) {
             return DIERR_INVALIDPARAM;
         }
-        if (stick.readHook != nullptr) {
-            stick.readHook();
-        }
         DIJOYSTATE state = {};
         state.lX = MapAxis(stick.x, axes_[0]);
         state.lY = MapAxis(stick.y, axes_[1]);
-        for (DWORD &pov : state.rgdwPOV) {
-            pov = 0xFFFFFFFF; // centred: the stick has no hat
+        state.rgdwPOV[0] = stick.pov;
+        for (int hat = 1; hat < 4; ++hat) {
+            state.rgdwPOV[hat] = kPovCentred; // the stick has one hat
         }
         memcpy(state.rgbButtons, stick.buttons, sizeof state.rgbButtons);
         memcpy(data, &state, sizeof state);
@@ -331,6 +340,12 @@ class VirtualDevice : public IDirectInputDevice8A {
         }
     }
 
+    // Pulled out: this device object stays dead, as a real one does.
+    void Unplug() {
+        SetAcquired(false);
+        unplugged_ = true;
+    }
+
   private:
     void SetAcquired(bool acquired) {
         if (acquired != acquired_) {
@@ -357,6 +372,9 @@ class VirtualDevice : public IDirectInputDevice8A {
     // What a read finds before it looks at the data: a loss of input is
     // reported once, then the device is merely not acquired.
     HRESULT ReadStatus() {
+        if (unplugged_) {
+            return DIERR_INPUTLOST;
+        }
         if (lost_) {
             lost_ = false;
             return DIERR_INPUTLOST;
@@ -369,6 +387,7 @@ class VirtualDevice : public IDirectInputDevice8A {
     bool formatSet_ = false;
     bool acquired_ = false;
     bool lost_ = false;
+    bool unplugged_ = false;
 };
 
 // ---- DirectInput wrapper --------------------------------------------------
@@ -414,6 +433,10 @@ class VirtualDirectInput : public IDirectInput8A {
         if (device == nullptr) {
             return E_POINTER;
         }
+        if (!stick.plugged) {
+            *device = nullptr;
+            return DIERR_DEVICENOTREG;
+        }
         if (outer != nullptr) {
             *device = nullptr;
             return DIERR_NOAGGREGATION;
@@ -429,7 +452,10 @@ class VirtualDirectInput : public IDirectInput8A {
         if (callback == nullptr) {
             return DIERR_INVALIDPARAM;
         }
-        if (OffersVirtualJoystick(deviceType, flags)) {
+        if (stick.readHook != nullptr) {
+            stick.readHook();
+        }
+        if (stick.plugged && OffersVirtualJoystick(deviceType, flags)) {
             DIDEVICEINSTANCEA instance = {};
             instance.dwSize = sizeof instance;
             FillInstance(&instance);
@@ -441,7 +467,10 @@ class VirtualDirectInput : public IDirectInput8A {
     }
 
     HRESULT STDMETHODCALLTYPE GetDeviceStatus(REFGUID guid) override {
-        return IsEqualGUID(guid, kInstanceGuid) ? DI_OK : real_->GetDeviceStatus(guid);
+        if (IsEqualGUID(guid, kInstanceGuid)) {
+            return stick.plugged ? DI_OK : DI_NOTATTACHED;
+        }
+        return real_->GetDeviceStatus(guid);
     }
     HRESULT STDMETHODCALLTYPE RunControlPanel(HWND owner, DWORD flags) override {
         return real_->RunControlPanel(owner, flags);
@@ -498,8 +527,22 @@ void SetButton(int index, bool down) {
     }
 }
 
+void SetPov(DWORD pov) { stick.pov = pov; }
+
+void SetPlugged(bool plugged) {
+    if (stick.plugged && !plugged) {
+        for (VirtualDevice *device : stick.open) {
+            device->Unplug();
+        }
+    }
+    stick.plugged = plugged;
+}
+
+bool Plugged() { return stick.plugged; }
+
 void Reset() {
     SetAxes(0, 0);
+    SetPov(kPovCentred);
     memset(stick.buttons, 0, sizeof stick.buttons);
 }
 

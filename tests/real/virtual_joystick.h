@@ -8,7 +8,8 @@
 // virtual joystick's instance GUID opens it. Everything else (the keyboard
 // included) is Wine's own object.
 //
-// The virtual joystick has two axes (X, Y) and 32 buttons and speaks the
+// The virtual joystick has two axes (X, Y), one point-of-view hat and 32
+// buttons, can be pulled out and plugged in again, and speaks the
 // c_dfDIJoystick format only. It honours DIPROP_RANGE and DIPROP_DEADZONE on
 // X and Y (DIPH_BYOFFSET or DIPH_DEVICE), SetCooperativeLevel's checks,
 // Acquire and Unacquire, Poll (DI_NOEFFECT: it needs no polling),
@@ -43,8 +44,18 @@ void SetAxes(LONG x, LONG y);
 // Presses (down) or releases button `index`, 0 to 31; other indexes are
 // ignored.
 void SetButton(int index, bool down);
-// Stick at rest, every button up.
+// Turns the hat: hundredths of a degree clockwise from up, or 0xFFFFFFFF for
+// centred.
+void SetPov(DWORD pov);
+// Stick at rest, hat centred, every button up (plugged in or not, as it was).
 void Reset();
+
+// Pulled out (false): enumeration no longer offers the joystick and it cannot
+// be created; every open device is dead for good, as a real one is: its reads
+// fail with DIERR_INPUTLOST and Acquire with DIERR_UNPLUGGED. Plugged in
+// again (true): enumeration offers it, and a newly created device reads.
+void SetPlugged(bool plugged);
+bool Plugged();
 
 // As when another application takes the device or it is unplugged for a
 // moment: every open virtual device is unacquired, and its next Poll or
@@ -64,9 +75,9 @@ bool Acquired();
 // The instance GUID that enumeration reports for the virtual joystick.
 const GUID &InstanceGuid();
 
-// `hook` runs at the start of every read of a virtual device, before the
-// stick is looked at, so that it can move the stick from outside (null: no
-// hook).
+// `hook` runs at the start of every read of a virtual device and of every
+// enumeration, before the stick is looked at, so that it can move, pull out
+// or plug in the stick from outside (null: no hook).
 void SetReadHook(void (*hook)());
 
 } // namespace virtual_joystick

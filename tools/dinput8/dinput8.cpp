@@ -14,7 +14,10 @@
 // READS makes a push last an exact number of frames. Any change of the text
 // starts the count again; text after READS is ignored, so a tag there tells
 // two equal pushes apart. A missing or unreadable file leaves the stick as it
-// was.
+// was. Further lines: "pov N" turns the hat to N hundredths of a degree
+// clockwise from up (centred without it); "unplugged" pulls the joystick out
+// (the first line then does not matter), and the text without it plugs it in
+// again, so that a script tests a program's hot-plug.
 //
 // Once a push with READS has run out, the stand-in writes its text to the
 // file named by FW_JOYSTICK with ".done" added, so that a script can wait
@@ -66,6 +69,16 @@ void ReadScript() {
     const size_t size = std::fread(text, 1, sizeof text - 1, file);
     std::fclose(file);
     const std::string current(text, size);
+    // Whole lines only: the first line's tag is free text.
+    const std::string lines = "\n" + current;
+    const bool unplugged = lines.find("\nunplugged") != std::string::npos;
+    virtual_joystick::SetPlugged(!unplugged);
+    if (unplugged) {
+        return;
+    }
+    const size_t hat = lines.find("\npov ");
+    const DWORD pov =
+        hat == std::string::npos ? 0xFFFFFFFF : std::strtoul(lines.c_str() + hat + 5, nullptr, 10);
     long x = 0;
     long y = 0;
     long buttons = 0;
@@ -93,6 +106,7 @@ void ReadScript() {
         --readsLeft;
     }
     virtual_joystick::SetAxes(x, y);
+    virtual_joystick::SetPov(pov);
     for (int button = 0; button < 32; ++button) {
         virtual_joystick::SetButton(button, (static_cast<unsigned long>(buttons) >> button) & 1);
     }

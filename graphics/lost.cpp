@@ -93,6 +93,7 @@ HRESULT ReleaseDirectX() {
     for (ID3DXFont *&font : var.lpFont) {
         ReleaseInterface(font);
     }
+    RestoreFontSmoothing();
     // Every cached texture goes, whatever its count.
     for (TextureEntry &entry : var.TextureCache) {
         ReleaseInterface(entry.lpTexture);

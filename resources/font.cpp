@@ -15,6 +15,13 @@ namespace {
 constexpr size_t kMaxFaceLength = LF_FACESIZE - 1;
 constexpr size_t kFormatBufferSize = 4096;
 
+// The system's font smoothing before the first CreateFontData, kept until
+// RestoreFontSmoothing puts it back.
+struct {
+    bool saved;
+    BOOL previous;
+} smoothing = {};
+
 bool ValidIndex(int index) { return index >= 0 && index < FONT_SLOT_COUNT; }
 
 ID3DXFont *FontAt(int index) { return ValidIndex(index) ? var.lpFont[index] : nullptr; }
@@ -46,6 +53,10 @@ HRESULT TellFontAndSprite(int index, HRESULT (STDMETHODCALLTYPE ID3DXFont::*font
 } // namespace
 
 HRESULT CreateFontData(int index, const char *face, int height) {
+    if (!smoothing.saved) {
+        smoothing.saved =
+            SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &smoothing.previous, 0) != FALSE;
+    }
     // Not written to the user profile: it holds for this session only.
     SystemParametersInfoA(SPI_SETFONTSMOOTHING, TRUE, nullptr, 0);
     if (face == nullptr || std::strlen(face) > kMaxFaceLength) {
@@ -110,6 +121,20 @@ HRESULT DrawString(int index, float x, float y, D3DCOLOR color, int shadow, cons
     return S_OK;
 }
 
+HRESULT MeasureString(int index, const char *text, SIZE *size) {
+    ID3DXFont *font = FontAt(index);
+    if (font == nullptr || text == nullptr || size == nullptr) {
+        return E_FAIL;
+    }
+    // DrawString's layout (DT_NOCLIP from a corner) with DT_CALCRECT, which
+    // only grows the rectangle to fit and draws nothing.
+    RECT rect = {0, 0, 0, 0};
+    font->DrawTextA(nullptr, text, -1, &rect, DT_CALCRECT | DT_NOCLIP, 0);
+    size->cx = rect.right - rect.left;
+    size->cy = rect.bottom - rect.top;
+    return S_OK;
+}
+
 HRESULT DrawFormatString(int index, float x, float y, D3DCOLOR color, int shadow,
                          const char *format, ...) {
     if (FontAt(index) == nullptr) {
@@ -123,4 +148,11 @@ HRESULT DrawFormatString(int index, float x, float y, D3DCOLOR color, int shadow
     // Longer output is cut at 4095 characters, whatever the formatter does.
     text[sizeof text - 1] = '\0';
     return DrawString(index, x, y, color, shadow, text);
+}
+
+void RestoreFontSmoothing() {
+    if (smoothing.saved) {
+        SystemParametersInfoA(SPI_SETFONTSMOOTHING, smoothing.previous, nullptr, 0);
+        smoothing.saved = false;
+    }
 }

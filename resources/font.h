@@ -10,6 +10,10 @@
 /// scene. Around a device reset (OnLost, OnRestore in graphics.h) every slot
 /// and the sprite are told of the lost and the reset device; they are not
 /// made again. A slot index outside 0..31 fails with E_FAIL and no message.
+///
+/// Fonts switch the system's font smoothing on; ReleaseDirectX puts back the
+/// setting that was in force before the first font, so a program leaves the
+/// user's desktop as it found it.
 #pragma once
 
 #include <windows.h>
@@ -18,7 +22,8 @@
 /// The number of font slots.
 constexpr int FONT_SLOT_COUNT = 32;
 
-/// Switches the system's font smoothing on (for this session only) and creates
+/// Switches the system's font smoothing on (for this session only, until
+/// RestoreFontSmoothing) and creates
 /// the font `face` (at most 31 characters) of `height` pixels in an empty slot,
 /// and the shared sprite if there is none yet. E_FAIL for a NULL or long face
 /// name (with a message), no device or an occupied slot (without), or a failed
@@ -34,7 +39,14 @@ HRESULT OnRestoreFont(int index);
 /// Draws `text` at (x, y) in `color`, over its shadow when `shadow` is not 0.
 /// E_FAIL for an empty slot or without the sprite.
 HRESULT DrawString(int index, float x, float y, D3DCOLOR color, int shadow, const char *text);
+/// The size in pixels of the box DrawString lays `text` out in: the widest
+/// line by the lines' total height. E_FAIL for an empty slot or a null
+/// argument.
+HRESULT MeasureString(int index, const char *text, SIZE *size);
 /// DrawString of the printf-formatted text, cut at 4095 characters. An empty
 /// slot fails before anything is formatted.
 HRESULT DrawFormatString(int index, float x, float y, D3DCOLOR color, int shadow,
                          const char *format, ...) __attribute__((format(printf, 6, 7)));
+/// Puts back the font smoothing setting that the first CreateFontData found,
+/// once; ReleaseDirectX calls it. Nothing happens when no font was created.
+void RestoreFontSmoothing();

@@ -195,12 +195,98 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
     return channel.Fill(TRUE, 0, channel.BufferBytes, &written);
 }
 
+bool IsPlaying(LPDIRECTSOUNDBUFFER8 buffer) {
+    DWORD status = 0;
+    return buffer->GetStatus(&status) == DS_OK && (status & DSBSTATUS_PLAYING) != 0;
+}
+
+// A duplicate of `original` sharing its samples, with its volume, pan and
+// frequency; null when DirectSound refuses one.
+LPDIRECTSOUNDBUFFER8 DuplicateBuffer(LPDIRECTSOUNDBUFFER8 original) {
+    LPDIRECTSOUNDBUFFER first = nullptr;
+    // NOTE: IDirectSoundBuffer8 begins with IDirectSoundBuffer's methods, so
+    // the one pointer serves as both.
+    if (sound.lpDS->DuplicateSoundBuffer(reinterpret_cast<LPDIRECTSOUNDBUFFER>(original), &first) !=
+            DS_OK ||
+        first == nullptr) {
+        return nullptr;
+    }
+    LPDIRECTSOUNDBUFFER8 copy = nullptr;
+    if (first->QueryInterface(IID_IDirectSoundBuffer8, reinterpret_cast<void **>(&copy)) != 0) {
+        copy = nullptr;
+    }
+    first->Release();
+    // DirectSound starts a duplicate with the original's settings; they are
+    // set again in case a driver does not.
+    LONG volume = 0;
+    LONG pan = 0;
+    DWORD frequency = 0;
+    if (copy != nullptr && original->GetVolume(&volume) == DS_OK &&
+        original->GetPan(&pan) == DS_OK && original->GetFrequency(&frequency) == DS_OK) {
+        copy->SetVolume(volume);
+        copy->SetPan(pan);
+        copy->SetFrequency(frequency);
+    }
+    return copy;
+}
+
+// The buffer the next overlapped play uses: the channel's own or a duplicate
+// that is silent, else a new duplicate, else the one that has played
+// longest. All of them hold the same samples at the same rate, so the
+// furthest play cursor is the oldest play.
+LPDIRECTSOUNDBUFFER8 NextVoice(SoundChannel &channel) {
+    if (!IsPlaying(channel.lpBuffer)) {
+        return channel.lpBuffer;
+    }
+    LPDIRECTSOUNDBUFFER8 oldest = channel.lpBuffer;
+    DWORD furthest = 0;
+    channel.lpBuffer->GetCurrentPosition(&furthest, nullptr);
+    for (LPDIRECTSOUNDBUFFER8 &voice : channel.lpVoices) {
+        if (voice == nullptr) {
+            voice = DuplicateBuffer(channel.lpBuffer);
+            if (voice == nullptr) {
+                break;
+            }
+        }
+        if (!IsPlaying(voice)) {
+            return voice;
+        }
+        DWORD cursor = 0;
+        if (voice->GetCurrentPosition(&cursor, nullptr) == DS_OK && cursor > furthest) {
+            oldest = voice;
+            furthest = cursor;
+        }
+    }
+    return oldest;
+}
+
+// Calls `set` with `value` on the channel's buffer, then on its duplicates;
+// the buffer's result.
+template <class Value>
+HRESULT SetOnEveryBuffer(unsigned index,
+                         HRESULT (STDMETHODCALLTYPE IDirectSoundBuffer8::*set)(Value),
+                         Value value) {
+    if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer) {
+        return E_FAIL;
+    }
+    SoundChannel &channel = SoundChannels[index];
+    const HRESULT hr = (channel.lpBuffer->*set)(value);
+    if (hr == DS_OK) {
+        for (LPDIRECTSOUNDBUFFER8 voice : channel.lpVoices) {
+            if (voice != nullptr) {
+                (voice->*set)(value);
+            }
+        }
+    }
+    return hr;
+}
+
 } // namespace
 
 SoundChannel::SoundChannel()
     : lpBuffer(nullptr), Format(), hmmio(nullptr), RiffChunk(), DataChunk(), BufferBytes(0),
       HalfBytes(0), WriteOffset(0), RefillPhase(0), Reading(0), Loop(0), LoopStart(0),
-      ReadPosition(0) {}
+      ReadPosition(0), lpVoices() {}
 
 SoundChannel::~SoundChannel() { Close(); }
 
@@ -303,12 +389,29 @@ HRESULT SoundChannel::Play() {
     return hr;
 }
 
+HRESULT SoundChannel::PlayOverlapped() {
+    if (!lpBuffer || HalfBytes != 0) {
+        return E_FAIL;
+    }
+    LPDIRECTSOUNDBUFFER8 voice = NextVoice(*this);
+    voice->SetCurrentPosition(0);
+    return voice->Play(0, 0, 0);
+}
+
 HRESULT SoundChannel::Close() {
     // A stream never changes under a refill. Without the lock there is no
     // worker, so closing unlocked is safe.
     const bool locked = HalfBytes != 0 && EnterSoundLock();
     if (lpBuffer) {
         lpBuffer->Stop();
+    }
+    // Duplicates go before the buffer whose samples they share.
+    for (LPDIRECTSOUNDBUFFER8 &voice : lpVoices) {
+        if (voice) {
+            voice->Stop();
+            voice->Release();
+            voice = nullptr;
+        }
     }
     if (hmmio) {
         mmioClose(hmmio, 0);
@@ -384,9 +487,21 @@ HRESULT PlaySoundChannel(unsigned index) {
     return SoundChannels[index].Play();
 }
 
+HRESULT PlaySoundChannelOverlapped(unsigned index) {
+    if (index >= SOUND_CHANNEL_MAX) {
+        return E_FAIL;
+    }
+    return SoundChannels[index].PlayOverlapped();
+}
+
 HRESULT StopSoundChannel(unsigned index) {
     if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer) {
         return E_FAIL;
+    }
+    for (LPDIRECTSOUNDBUFFER8 voice : SoundChannels[index].lpVoices) {
+        if (voice) {
+            voice->Stop();
+        }
     }
     return SoundChannels[index].lpBuffer->Stop();
 }
@@ -404,6 +519,18 @@ HRESULT SetSoundChannelLoop(unsigned index, LONG flag) {
     }
     SoundChannels[index].Loop = flag;
     return S_OK;
+}
+
+HRESULT SetSoundChannelVolume(unsigned index, LONG volume) {
+    return SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetVolume, volume);
+}
+
+HRESULT SetSoundChannelPan(unsigned index, LONG pan) {
+    return SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetPan, pan);
+}
+
+HRESULT SetSoundChannelFrequency(unsigned index, DWORD frequency) {
+    return SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetFrequency, frequency);
 }
 
 int IsSoundChannelInvalid(unsigned index) { return index >= SOUND_CHANNEL_MAX ? 1 : 0; }

@@ -11,6 +11,10 @@
 /// worker makes with SoundLock held. Opening, playing and closing a stream
 /// take SoundLock, and fail with E_FAIL while the sound system is not
 /// started, since the lock does not exist then; static channels never lock.
+///
+/// Volume, pan and frequency are the controls every channel buffer is made
+/// with; a static channel can also play over itself through a few duplicates
+/// of its buffer, which share its samples and follow its settings.
 #pragma once
 
 #include <windows.h>
@@ -20,6 +24,10 @@
 
 /// The number of channels.
 constexpr unsigned SOUND_CHANNEL_MAX = 256;
+/// How many duplicates of its buffer a static channel may play through in
+/// PlaySoundChannelOverlapped: up to this many plays and the buffer's own
+/// sound at once.
+constexpr unsigned SOUND_CHANNEL_VOICES = 4;
 
 /// How a channel holds its file.
 enum SoundChannelMode {
@@ -53,8 +61,13 @@ class SoundChannel {
     /// A static channel plays once from its start; a stream loops on from
     /// where it stopped. E_FAIL for an empty channel.
     HRESULT Play();
-    /// Stops the buffer, closes the file, releases the buffer and empties
-    /// every field; returns 1.
+    /// Plays a static channel from its start on the first of its buffer and
+    /// its duplicates that is not playing (a duplicate is made when needed),
+    /// or else on the one that has played longest. E_FAIL for an empty
+    /// channel or a stream.
+    HRESULT PlayOverlapped();
+    /// Stops the buffer and its duplicates, closes the file, releases the
+    /// duplicates and the buffer and empties every field; returns 1.
     HRESULT Close();
 
     LPDIRECTSOUNDBUFFER8 lpBuffer; ///< null while the channel is empty
@@ -70,6 +83,8 @@ class SoundChannel {
     LONG Loop;                     ///< a stream starts over at LoopStart when its data runs out
     DWORD LoopStart;               ///< byte offset into the samples; always 0 here
     DWORD ReadPosition;            ///< byte offset into the samples of the next read
+    /// Duplicates of lpBuffer for overlapped plays, made as they are needed.
+    LPDIRECTSOUNDBUFFER8 lpVoices[SOUND_CHANNEL_VOICES];
 };
 
 /// A buffer of `bytes` in `format` with `flags`, as IDirectSoundBuffer8, or
@@ -86,12 +101,28 @@ HRESULT LoadSoundChannel(unsigned index, const char *fileName);
 HRESULT StreamSoundChannel(unsigned index, const char *fileName);
 /// Plays the channel (Play); E_FAIL for an empty one.
 HRESULT PlaySoundChannel(unsigned index);
-/// Stops the channel's buffer where it is; E_FAIL for an empty channel.
+/// Plays a static channel again over what it still plays (PlayOverlapped),
+/// through at most SOUND_CHANNEL_VOICES duplicates of its buffer, the oldest
+/// play restarted when all sound; E_FAIL for an empty channel or a stream.
+HRESULT PlaySoundChannelOverlapped(unsigned index);
+/// Stops the channel's buffer where it is, and its duplicates; E_FAIL for an
+/// empty channel, else the buffer's Stop result.
 HRESULT StopSoundChannel(unsigned index);
 /// Closes the channel (Close).
 HRESULT CloseSoundChannel(unsigned index);
 /// Sets whether a stream starts over when its data runs out (`flag` 1) or
 /// plays silence (0); S_OK.
 HRESULT SetSoundChannelLoop(unsigned index, LONG flag);
+/// Sets the channel's volume in hundredths of a decibel (DSBVOLUME_MIN, silence,
+/// to DSBVOLUME_MAX, the file's own level), for its duplicates too; E_FAIL
+/// for an empty channel, else DirectSound's result for the channel's buffer.
+HRESULT SetSoundChannelVolume(unsigned index, LONG volume);
+/// Sets the channel's pan from DSBPAN_LEFT through DSBPAN_CENTER to
+/// DSBPAN_RIGHT, for its duplicates too; results as SetSoundChannelVolume.
+HRESULT SetSoundChannelPan(unsigned index, LONG pan);
+/// Sets the channel's playback rate in Hz (DSBFREQUENCY_MIN to
+/// DSBFREQUENCY_MAX; 0 is the file's own rate), for its duplicates too;
+/// results as SetSoundChannelVolume.
+HRESULT SetSoundChannelFrequency(unsigned index, DWORD frequency);
 /// 1 for an index outside the channel table, else 0.
 int IsSoundChannelInvalid(unsigned index);

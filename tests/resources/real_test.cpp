@@ -10,6 +10,8 @@
 #include <fw/resources/texture.h>
 #include <fw/util/crc32.h>
 
+#include <algorithm>
+#include <cstdio>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -200,6 +202,88 @@ TEST_F(RealResources, TextShadowLiesTwoPixelsRightAndBelowInBlack) {
     EXPECT_GT(shadow, 200);
     EXPECT_EQ(wrong, 0) << "of " << shadow + elsewhere << " pixels";
     EXPECT_EQ(Flip(kWhite), 0);
+}
+
+// The smallest rectangle (right and bottom exclusive) holding every pixel
+// that is not the background; empty when there is none.
+RECT Ink(const pixels::Image &image, D3DCOLOR background) {
+    RECT ink = {LONG(image.width), LONG(image.height), 0, 0};
+    for (UINT y = 0; y < image.height; ++y) {
+        for (UINT x = 0; x < image.width; ++x) {
+            if (!Near(image.At(x, y), background, 8)) {
+                ink.left = std::min<LONG>(ink.left, x);
+                ink.top = std::min<LONG>(ink.top, y);
+                ink.right = std::max<LONG>(ink.right, x + 1);
+                ink.bottom = std::max<LONG>(ink.bottom, y + 1);
+            }
+        }
+    }
+    return ink;
+}
+
+std::string Text(const RECT &r) {
+    return std::to_string(r.left) + "," + std::to_string(r.top) + " to " + std::to_string(r.right) +
+           "," + std::to_string(r.bottom);
+}
+
+// Drawn at (100, 50), the text lies in the measured box (give or take a pixel
+// of antialiasing) and reaches its right side and its last line, short of a
+// glyph's bearing.
+TEST_F(RealResources, MeasuredSizeIsTheBoxTheTextIsDrawnIn) {
+    ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 32), S_OK);
+    SIZE line = {};
+    ASSERT_EQ(MeasureString(0, "Wide middle line", &line), S_OK);
+    std::printf("\"Wide middle line\" in DejaVu Sans 32: %ld x %ld\n", line.cx, line.cy);
+    for (const char *text :
+         {"Wide middle line", "Wide middle line\nshort", "a\nWide middle line\nb"}) {
+        SIZE size = {};
+        ASSERT_EQ(MeasureString(0, text, &size), S_OK) << text;
+        EXPECT_EQ(size.cx, line.cx) << text << ": the widest line";
+        EXPECT_EQ(size.cy, (1 + std::count(text, text + std::strlen(text), '\n')) * line.cy)
+            << text;
+
+        ASSERT_EQ(ClearAndBeginScene(kBlue, 0), 0);
+        ASSERT_EQ(DrawString(0, 100, 50, kWhite, 0, text), S_OK);
+        ASSERT_EQ(EndScene(), 0);
+        const RECT ink = Ink(Read(var.lpBackSurface), kBlue);
+        const RECT box = {100, 50, 100 + size.cx, 50 + size.cy};
+        const LONG slack = line.cy / 4;
+        EXPECT_TRUE(ink.left >= box.left - 1 && ink.top >= box.top - 1 &&
+                    ink.right <= box.right + 1 && ink.bottom <= box.bottom + 1 &&
+                    ink.left <= box.left + slack && ink.right >= box.right - slack &&
+                    ink.bottom >= box.bottom - line.cy / 2)
+            << text << ": drawn " << Text(ink) << ", measured " << Text(box);
+        EXPECT_EQ(Flip(kWhite), 0);
+    }
+    SIZE size = {};
+    EXPECT_EQ(MeasureString(0, nullptr, &size), E_FAIL);
+    EXPECT_EQ(MeasureString(0, "x", nullptr), E_FAIL);
+}
+
+// The setting is the logon session's, shared by every program of the
+// display; the test leaves it as it found it.
+TEST_F(RealResources, FontSmoothingIsPutBackAtShutdown) {
+    BOOL found = FALSE;
+    ASSERT_TRUE(SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &found, 0));
+    for (const BOOL desktop : {FALSE, TRUE}) {
+        BOOL now = !desktop;
+        SystemParametersInfoA(SPI_SETFONTSMOOTHING, desktop, nullptr, 0);
+        SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &now, 0);
+        if (now != desktop) {
+            SystemParametersInfoA(SPI_SETFONTSMOOTHING, found, nullptr, 0);
+            GTEST_SKIP() << "this system's font smoothing cannot be switched";
+        }
+        ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 16), S_OK);
+        ASSERT_EQ(CreateFontData(1, "DejaVu Sans", 24), S_OK) << "a second font changes nothing";
+        SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &now, 0);
+        EXPECT_TRUE(now) << "while fonts are made";
+
+        ExitFramework();
+        SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &now, 0);
+        EXPECT_EQ(now, desktop) << "after shutdown";
+        Start(800, 600);
+    }
+    SystemParametersInfoA(SPI_SETFONTSMOOTHING, found, nullptr, 0);
 }
 
 // 100 x 100 quads of 2 x 1 pixels, 3 pixels apart, each in its own colour.

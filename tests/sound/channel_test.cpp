@@ -53,6 +53,9 @@ void ExpectEmpty(const SoundChannel &channel) {
     EXPECT_EQ(channel.Loop, 0);
     EXPECT_EQ(channel.LoopStart, 0u);
     EXPECT_EQ(channel.ReadPosition, 0u);
+    for (LPDIRECTSOUNDBUFFER8 voice : channel.lpVoices) {
+        EXPECT_EQ(voice, nullptr);
+    }
 }
 
 // True when `length` bytes of `buffer` from `at` are the file's samples
@@ -952,8 +955,27 @@ TEST_F(Channels, ClosingAStaticChannelTakesNoLock) {
     ExpectEmpty(SoundChannels[0]);
 }
 
+// DuplicateSoundBuffer fails on this fake (as on a driver out of buffers):
+// an overlapped play then restarts the oldest, the channel's own buffer.
+TEST_F(Channels, OverlappedPlayWithoutADuplicateRestartsTheBuffer) {
+    ASSERT_EQ(LoadSoundChannel(0, File(Slow8BitMono(100)).c_str()), S_OK);
+    ASSERT_EQ(PlaySoundChannelOverlapped(0), S_OK);
+    Buffer().cursor = 60;
+
+    EXPECT_EQ(PlaySoundChannelOverlapped(0), S_OK);
+
+    EXPECT_EQ(fake::CountOf("IDirectSound8::DuplicateSoundBuffer"), 1);
+    EXPECT_TRUE(Buffer().playing);
+    EXPECT_EQ(Buffer().cursor, 0u);
+    EXPECT_EQ(SoundChannels[0].lpVoices[0], nullptr);
+    ASSERT_EQ(StreamSoundChannel(1, File(Slow8BitMono(10000)).c_str()), S_OK);
+    EXPECT_EQ(PlaySoundChannelOverlapped(1), E_FAIL) << "a stream";
+}
+
 TEST_F(Channels, EmptyChannelCannotPlayOrStopAndClosesWithOne) {
     EXPECT_EQ(PlaySoundChannel(7), E_FAIL);
+    EXPECT_EQ(PlaySoundChannelOverlapped(7), E_FAIL);
+    EXPECT_EQ(SetSoundChannelPan(7, 0), E_FAIL);
     EXPECT_EQ(StopSoundChannel(7), E_FAIL);
     EXPECT_EQ(CloseSoundChannel(7), 1);
     EXPECT_EQ(fake::Calls(), Calls{});
@@ -1010,6 +1032,10 @@ TEST_F(Channels, IndexBeyondTheTableTouchesNoChannel) {
         EXPECT_EQ(StopSoundChannel(index), E_FAIL) << index;
         EXPECT_EQ(CloseSoundChannel(index), E_FAIL) << index;
         EXPECT_EQ(SetSoundChannelLoop(index, 1), E_FAIL) << index;
+        EXPECT_EQ(PlaySoundChannelOverlapped(index), E_FAIL) << index;
+        EXPECT_EQ(SetSoundChannelVolume(index, 0), E_FAIL) << index;
+        EXPECT_EQ(SetSoundChannelPan(index, 0), E_FAIL) << index;
+        EXPECT_EQ(SetSoundChannelFrequency(index, 0), E_FAIL) << index;
     }
     EXPECT_EQ(fake::Calls(), Calls{});
 }

@@ -252,4 +252,92 @@ TEST_F(RealSound, DirectSoundRefusesBlockAlignmentZero) {
     EXPECT_EQ(SoundChannels[1].lpBuffer, nullptr);
 }
 
+// ---- Volume, pan, frequency and overlapped plays -----------------------------
+
+// Every buffer the channel plays through: its own, then the duplicates made.
+std::vector<LPDIRECTSOUNDBUFFER8> Voices(const SoundChannel &channel) {
+    std::vector<LPDIRECTSOUNDBUFFER8> voices = {channel.lpBuffer};
+    for (LPDIRECTSOUNDBUFFER8 voice : channel.lpVoices) {
+        if (voice != nullptr) {
+            voices.push_back(voice);
+        }
+    }
+    return voices;
+}
+
+// What DirectSound says every buffer of the channel plays at.
+void ExpectSettings(const SoundChannel &channel, LONG volume, LONG pan, DWORD frequency) {
+    for (LPDIRECTSOUNDBUFFER8 voice : Voices(channel)) {
+        LONG actualVolume = 0, actualPan = 0;
+        DWORD actualFrequency = 0;
+        voice->GetVolume(&actualVolume);
+        voice->GetPan(&actualPan);
+        voice->GetFrequency(&actualFrequency);
+        EXPECT_EQ(actualVolume, volume);
+        EXPECT_EQ(actualPan, pan);
+        EXPECT_EQ(actualFrequency, frequency);
+    }
+}
+
+TEST_F(RealSound, VolumePanAndFrequencyReachTheBufferAndItsDuplicates) {
+    wave::TempFolder folder;
+    const std::string path = folder.Write("ten.wav", wave::Simple(Pcm8BitMono(8000), 80000));
+    ASSERT_EQ(LoadSoundChannel(2, path.c_str()), S_OK);
+    ASSERT_EQ(SetSoundChannelVolume(2, -1200), S_OK);
+    ASSERT_EQ(SetSoundChannelPan(2, 2500), S_OK);
+    ASSERT_EQ(SetSoundChannelFrequency(2, 11025), S_OK);
+    for (int i = 0; i < 3; ++i) {
+        ASSERT_EQ(PlaySoundChannelOverlapped(2), S_OK);
+    }
+    ASSERT_EQ(Voices(SoundChannels[2]).size(), 3u) << "two duplicates play beside the buffer";
+    ExpectSettings(SoundChannels[2], -1200, 2500, 11025);
+
+    // Changed while they play; 0 is the file's own rate.
+    ASSERT_EQ(SetSoundChannelVolume(2, DSBVOLUME_MIN), S_OK);
+    ASSERT_EQ(SetSoundChannelPan(2, DSBPAN_LEFT), S_OK);
+    ASSERT_EQ(SetSoundChannelFrequency(2, 0), S_OK);
+    ExpectSettings(SoundChannels[2], DSBVOLUME_MIN, DSBPAN_LEFT, 8000);
+    EXPECT_NE(SetSoundChannelVolume(2, DSBVOLUME_MAX + 1), S_OK) << "outside DirectSound's range";
+}
+
+// A minute of sound, so that nothing ends while the test looks.
+TEST_F(RealSound, OverlappedPlaysSoundTogetherAndTheOldestIsTakenWhenAllPlay) {
+    wave::TempFolder folder;
+    const std::string path = folder.Write("minute.wav", wave::Simple(Pcm8BitMono(8000), 480000));
+    ASSERT_EQ(LoadSoundChannel(4, path.c_str()), S_OK);
+    for (unsigned i = 0; i <= SOUND_CHANNEL_VOICES; ++i) {
+        ASSERT_EQ(PlaySoundChannelOverlapped(4), S_OK);
+    }
+    const std::vector<LPDIRECTSOUNDBUFFER8> voices = Voices(SoundChannels[4]);
+    ASSERT_EQ(voices.size(), SOUND_CHANNEL_VOICES + 1);
+
+    // The voice furthest on is the oldest play: the next play restarts it
+    // and leaves the others playing where they are.
+    const size_t oldest = 2;
+    for (size_t i = 0; i < voices.size(); ++i) {
+        EXPECT_TRUE(Status(voices[i]) & DSBSTATUS_PLAYING) << "voice " << i;
+        ASSERT_EQ(voices[i]->SetCurrentPosition(i == oldest ? 300000 : 10000 * (i + 1)), DS_OK);
+    }
+    ASSERT_EQ(PlaySoundChannelOverlapped(4), S_OK);
+    EXPECT_EQ(Voices(SoundChannels[4]), voices) << "no more than SOUND_CHANNEL_VOICES duplicates";
+    std::vector<DWORD> cursors(voices.size());
+    for (size_t i = 0; i < voices.size(); ++i) {
+        voices[i]->GetCurrentPosition(&cursors[i], nullptr);
+        EXPECT_TRUE(Status(voices[i]) & DSBSTATUS_PLAYING) << "voice " << i;
+    }
+    for (size_t i = 0; i < voices.size(); ++i) {
+        EXPECT_TRUE(i == oldest || cursors[oldest] < cursors[i]) << "voice " << i << " restarted";
+    }
+
+    ASSERT_EQ(StopSoundChannel(4), S_OK);
+    for (size_t i = 0; i < voices.size(); ++i) {
+        EXPECT_FALSE(Status(voices[i]) & DSBSTATUS_PLAYING) << "voice " << i << " not stopped";
+    }
+    ASSERT_EQ(ReleaseSound(), S_OK);
+    for (LPDIRECTSOUNDBUFFER8 voice : SoundChannels[4].lpVoices) {
+        EXPECT_EQ(voice, nullptr) << "ReleaseSound releases the duplicates";
+    }
+    ASSERT_EQ(InitSound(), S_OK);
+}
+
 } // namespace

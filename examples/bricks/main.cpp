@@ -366,10 +366,10 @@ void Draw() {
             // A panel over the middle of the field, then its two lines.
             SetTexture(nullptr);
             SetRenderStateFlags(0);
-            AddQuadCentered(kWidth / 2.0f, 260, 200, 80, kPanelColor);
+            AddQuadCentered(kWidth / 2.0f, 290, 200, 80, kPanelColor);
             FlushQuads();
-            DrawCentered(kBigFont, 200, "PAUSED");
-            DrawCentered(kFont, 280, "Esc resumes, Q quits");
+            DrawCentered(kBigFont, 230, "PAUSED");
+            DrawCentered(kFont, 310, "Esc resumes, Q quits");
         } else if (game.phase == Phase::Serve) {
             DrawCentered(kFont, 300, "Click, Space or Z to launch");
         } else if (game.phase == Phase::Over || game.phase == Phase::Cleared) {

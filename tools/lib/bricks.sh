@@ -35,20 +35,18 @@ fw_bricks_wait() {
 # paddle's colour (with their mean x, -1 without any) and of the pause
 # panel's colour.
 fw_bricks_analyse() {
-    convert "$1" -depth 8 -compress none ppm:- | awk '
-        { for (i = 1; i <= NF; i++) token[t++] = $i }
-        END {
-            k = split("224 72 72 224 144 48 216 208 64 72 192 96 72 144 224", brick, " ")
-            for (p = 4; p + 2 < t; p += 3) {
-                r = token[p]; g = token[p + 1]; b = token[p + 2]
-                for (i = 1; i < k; i += 3)
-                    if (near(r, brick[i]) && near(g, brick[i + 1]) && near(b, brick[i + 2])) n["bricks"]++
-                if (near(r, 64) && near(g, 224) && near(b, 224)) {
-                    n["paddle"]++
-                    x += ((p - 4) / 3) % token[1]
-                }
-                if (near(r, 48) && near(g, 48) && near(b, 120)) n["panel"]++
+    fw_demo_pixels "$1" | awk '
+        BEGIN { k = split("224 72 72 224 144 48 216 208 64 72 192 96 72 144 224", brick, " ") }
+        {
+            for (i = 1; i < k; i += 3)
+                if (near($2, brick[i]) && near($3, brick[i + 1]) && near($4, brick[i + 2])) n["bricks"]++
+            if (near($2, 64) && near($3, 224) && near($4, 224)) {
+                n["paddle"]++
+                x += $1
             }
+            if (near($2, 48) && near($3, 48) && near($4, 120)) n["panel"]++
+        }
+        END {
             printf "bricks=%d paddle=%d paddlex=%d panel=%d\n", n["bricks"], n["paddle"],
                 n["paddle"] ? x / n["paddle"] : -1, n["panel"]
         }
@@ -101,16 +99,6 @@ fw_bricks_key() {
     return $status
 }
 
-# fw_bricks_quit: holds Q down until the game ends (20 s at most) and prints
-# its exit code; fails when it is still running.
-fw_bricks_quit() {
-    xdotool windowfocus --sync "$fw_demo_window" keydown q 2>/dev/null
-    fw_demo_wait 20
-    status=$?
-    xdotool keyup q
-    return $status
-}
-
 # fw_bricks_tour DIR: plays the running game, started with the controller
 # unplugged, writing screenshots to DIR, and ends it with Q:
 #   1-start.png       the wall whole, the ball on the paddle
@@ -159,5 +147,5 @@ fw_bricks_tour() {
         echo "the paddle did not move with the stick" >&2
     fw_demo_stick 0 0 0
 
-    fw_bricks_quit >/dev/null || echo "the game did not end on Q" >&2
+    fw_demo_quit q >/dev/null || echo "the game did not end on Q" >&2
 }

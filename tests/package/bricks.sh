@@ -1,7 +1,7 @@
 #!/bin/sh
 # The example game, built against the installed package, played under Wine
 # through tools/lib/bricks.sh's tour (the arrow key, the mouse and a click,
-# Escape twice, the virtual controller plugged in mid-game and its stick,
+# Escape twice, the focus lost and back, the virtual controller plugged in mid-game and its stick,
 # Q), then judged by its screenshots and by the lines it printed. Needs the
 # display and Wine settings of tools/lib/env.sh.
 #   sh bricks.sh SOURCE_DIR BUILD_DIR BRICKS_BUILD_DIR
@@ -33,10 +33,11 @@ a_right=$(shot 2-right)
 a_mouse=$(shot 3-mouse)
 a_score=$(shot 4-score)
 a_paused=$(shot 5-paused-a)
+a_focus=$(shot 5-focus-lost)
 a_controller=$(shot 6-controller)
 a_stick=$(shot 7-stick)
-printf 'start: %s\nright: %s\nmouse: %s\nscore: %s\npaused: %s\ncontroller: %s\nstick: %s\n' \
-    "$a_start" "$a_right" "$a_mouse" "$a_score" "$a_paused" "$a_controller" "$a_stick"
+printf 'start: %s\nright: %s\nmouse: %s\nscore: %s\npaused: %s\nfocus lost: %s\ncontroller: %s\nstick: %s\n' \
+    "$a_start" "$a_right" "$a_mouse" "$a_score" "$a_paused" "$a_focus" "$a_controller" "$a_stick"
 
 # The wall: 50 bricks of 56 by 20 pixels; edges may blend with the
 # background.
@@ -54,11 +55,13 @@ check "the score goes up" [ "$(fw_bricks_said "score: [1-9][0-9]*")" -ge 1 ]
 # One brick is about 1100 pixels.
 check "a brick is gone" atleast $(($(value "$a_start" bricks) - 1000)) "$(value "$a_score" bricks)"
 
-check "Escape pauses" [ "$(fw_bricks_said paused)" = 1 ]
+# Paused by Escape, then by the focus lost; resumed by Escape each time.
+check "Escape and the focus lost pause" [ "$(fw_bricks_said paused)" = 2 ]
 check "the pause screen shows its panel" atleast "$(value "$a_paused" panel)" 40000
 check "nothing moves while paused" \
     [ "$(compare -metric AE "$work/5-paused-a.png" "$work/5-paused-b.png" null: 2>&1)" = 0 ]
-check "Escape again resumes" [ "$(fw_bricks_said playing)" = 1 ]
+check "the focus lost shows the pause screen" atleast "$(value "$a_focus" panel)" 40000
+check "Escape resumes" [ "$(fw_bricks_said playing)" = 2 ]
 check "the pause screen is gone" [ "$(value "$a_controller" panel)" -lt 100 ]
 
 check "the controller plugged in mid-game is picked up" \

@@ -18,10 +18,11 @@ fw_bricks_said() {
     tr -d '\r' <"$fw_demo_dir/boxes.txt" 2>/dev/null | grep -c "^$1\$"
 }
 
-# fw_bricks_wait PATTERN [COUNT]: waits until the game has printed COUNT (1
-# unless told) lines matching PATTERN, 30 s at most, or fails.
+# fw_bricks_wait PATTERN [COUNT [SECONDS]]: waits until the game has printed
+# COUNT (1 unless told) lines matching PATTERN, SECONDS (30 unless told) at
+# most, or fails.
 fw_bricks_wait() {
-    for _ in $(seq 300); do
+    for _ in $(seq $((${3:-30} * 10))); do
         [ "$(fw_bricks_said "$1")" -ge "${2:-1}" ] && return 0
         [ -f "$fw_demo_dir/status" ] && break
         sleep 0.1
@@ -140,12 +141,16 @@ fw_bricks_tour() {
     fw_bricks_key Escape playing || true
     # Losing the focus pauses too: here the focus goes to the screen's root
     # window. A click gives it back (NOTE: without a window manager, X focus
-    # alone does not give Wine's window the keyboard again); Escape resumes.
+    # alone does not give Wine 8's window the keyboard again); Escape resumes.
+    # Wine 10 keeps its window in the foreground then: no shot.
     xdotool windowfocus "$(xdotool search --maxdepth 0 --name '' | head -n 1)"
-    fw_bricks_wait paused 2 || true
-    fw_bricks_shot_until "$1/5-focus-lost.png" panel -ge 20000 || true
-    xdotool mousemove --window "$fw_demo_window" 100 300 click 1
-    fw_bricks_key Escape playing 2 || true
+    if fw_bricks_wait paused 2 10 2>/dev/null; then
+        fw_bricks_shot_until "$1/5-focus-lost.png" panel -ge 20000 || true
+        xdotool mousemove --window "$fw_demo_window" 100 300 click 1
+        fw_bricks_key Escape playing 2 || true
+    else
+        xdotool windowfocus --sync "$fw_demo_window"
+    fi
 
     # The controller, plugged in while the game runs, and its stick.
     fw_demo_stick 0 0 0

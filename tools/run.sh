@@ -3,14 +3,14 @@
 # see it.
 #
 #   sh tools/run.sh [--arch 32|64] [--d3d9 dxvk] [--no-controller]    the demo
-#   sh tools/run.sh [OPTIONS] showcase | selftest
+#   sh tools/run.sh [OPTIONS] showcase | bricks | selftest
 #   sh tools/run.sh [OPTIONS] PROGRAM.exe [DATA_DIR]
 #
 # With DISPLAY set, the program opens on that display (the demo: the arrow
 # keys move the flag, Z and X switch between the effect and the shader pair,
 # Escape quits). Without DISPLAY, it runs on a virtual display: the demo and
 # the showcase take a scripted tour (the demo: a few seconds idle, Z, X, the
-# virtual stick, an arrow key, Escape), any other program is left alone for a
+# virtual stick, an arrow key, Escape; the game: tools/lib/bricks.sh), any other program is left alone for a
 # few seconds and then gets Escape; PNG screenshots go to a folder named at
 # the end. The tour and the shots are timed from the program's first frame:
 # they begin once its window has appeared (FW_WINDOW_WAIT seconds at most,
@@ -24,6 +24,9 @@
 # with the program's exit code, after the error boxes it showed.
 #
 # "showcase" runs the showcase program (its keys and tour: tools/lib/showcase.sh).
+# "bricks" runs the example game of examples/bricks, built in the tree (its
+# keys: examples/bricks/main.cpp; its tour: tools/lib/bricks.sh, which starts
+# it with the virtual controller unplugged and plugs it in on the way).
 # "selftest" runs the shader self-test program in data/ and prints its report.
 # PROGRAM.exe is any Windows program (a program of your own on fw), run in
 # DATA_DIR, by default the folder it is in.
@@ -44,7 +47,7 @@ refuse_run() {
     exit 1
 }
 usage() {
-    refuse "usage: sh tools/run.sh [--arch 32|64] [--d3d9 wine|dxvk] [--no-controller] [showcase | selftest | PROGRAM.exe [DATA_DIR]]"
+    refuse "usage: sh tools/run.sh [--arch 32|64] [--d3d9 wine|dxvk] [--no-controller] [showcase | bricks | selftest | PROGRAM.exe [DATA_DIR]]"
 }
 mode=controller
 d3d9=wine
@@ -84,11 +87,12 @@ done
 # A program of the caller's: checked and made absolute before anything else.
 own=""
 case "$program" in
-"" | demo | showcase | selftest) [ -z "$data" ] || usage ;;
+"" | demo | showcase | bricks | selftest) [ -z "$data" ] || usage ;;
 esac
 case "$program" in
 "" | demo) ;;
 showcase) fw_program=showcase fw_title="fw showcase" ;;
+bricks) fw_program=bricks fw_title="fw bricks" ;;
 selftest) fw_program=fw_selftest ;;
 *)
     [ -e "$program" ] || refuse "no such program: $program"
@@ -114,10 +118,12 @@ cd "$(dirname "$0")/.."
 . tools/lib/env.sh
 . tools/lib/demo.sh
 . tools/lib/showcase.sh
+. tools/lib/bricks.sh
 standins="d3dcompiler_standin fw_dinput8"
 case "$program" in
 "" | demo) fw_build_all fw_demo $standins ;;
 showcase) fw_build_all fw_showcase $standins ;;
+bricks) fw_build_all fw_bricks $standins ;;
 selftest) fw_build_all fw_selftest $standins ;;
 *) fw_build_all $standins ;;
 esac
@@ -144,6 +150,11 @@ if [ -n "$own" ]; then
 elif [ "$fw_program" = showcase ]; then
     fw_demo_prepare "$fw_build/showcase" "$mode"
     data="$fw_build/showcase"
+elif [ "$fw_program" = bricks ]; then
+    # The game needs no controller: its tour plugs one in on the way.
+    fw_demo_prepare "$fw_build/bricks" "$mode"
+    data="$fw_build/bricks"
+    [ -n "${FW_OWN_DISPLAY:-}" ] || fw_bricks_unplug
 else
     fw_demo_prepare "$fw_build/demo" "$mode"
     data="$fw_root/data"
@@ -177,7 +188,7 @@ fw_demo_start "$data"
 # A program that ends first (a start-up failure) is reported below as it
 # ended.
 drawn=""
-if [ "$mode" = controller ] || [ -n "$own" ]; then
+if [ "$mode" = controller ] || [ -n "$own" ] || [ "$fw_program" = bricks ]; then
     [ -n "$own" ] && fw_title=""
     wait=${FW_WINDOW_WAIT:-60}
     if ! fw_demo_find_window "$wait" 2>/dev/null; then
@@ -210,6 +221,8 @@ elif [ -n "$own" ]; then
     fi
 elif [ "$fw_program" = showcase ]; then
     fw_showcase_tour "$shots"
+elif [ "$fw_program" = bricks ]; then
+    fw_bricks_tour "$shots"
 else
     sleep 3
     fw_demo_shot "$shots/1-shader-path.png"

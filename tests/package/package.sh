@@ -83,6 +83,9 @@ build)
     for word in $(sed -n 's/^CXX_INCLUDES = //p' "$binary"/CMakeFiles/*.dir/flags.make) \
         $(cat "$binary"/CMakeFiles/*.dir/includes_CXX.rsp 2>/dev/null); do
         case "$word" in -isystem | @*) continue ;; esac
+        # A response file may quote a path.
+        word=${word#\"}
+        word=${word%\"}
         case "${word#-I}" in
         "$stage"/*) ;;
         *) fail "include folder outside the prefix: ${word#-I}" ;;

@@ -23,20 +23,19 @@ failed=0
 # ones; for the text, the pixels of its colour (FFE060) scaled by at least
 # one half, since Wine's smoothed glyphs reach about four fifths of it.
 analyse() {
-    convert "$1" -depth 8 -compress none ppm:- | awk '
-        { for (i = 1; i <= NF; i++) token[t++] = $i }
+    fw_demo_pixels "$1" | awk '
+        BEGIN { k = split("red 224 64 64 green 64 208 64 blue 64 128 255", c, " ") }
+        {
+            r = $2; g = $3; b = $4
+            f = r / 255
+            if (f >= 0.5 && near(g, 224 * f) && near(b, 96 * f)) n["text"]++
+            for (i = 1; i < k; i += 4)
+                if (near(r, c[i + 1]) && near(g, c[i + 2]) && near(b, c[i + 3])) {
+                    n[c[i]]++
+                    if (c[i] == "red") x += $1
+                }
+        }
         END {
-            k = split("red 224 64 64 green 64 208 64 blue 64 128 255", c, " ")
-            for (p = 4; p + 2 < t; p += 3) {
-                r = token[p]; g = token[p + 1]; b = token[p + 2]
-                f = r / 255
-                if (f >= 0.5 && near(g, 224 * f) && near(b, 96 * f)) n["text"]++
-                for (i = 1; i < k; i += 4)
-                    if (near(r, c[i + 1]) && near(g, c[i + 2]) && near(b, c[i + 3])) {
-                        n[c[i]]++
-                        if (c[i] == "red") x += ((p - 4) / 3) % token[1]
-                    }
-            }
             printf "text=%d red=%d green=%d blue=%d redx=%d\n", n["text"], n["red"], n["green"], n["blue"], n["red"] ? x / n["red"] : -1
         }
         function near(u, v) { return u - v <= 24 && v - u <= 24 }'

@@ -116,14 +116,15 @@ fw_demo_printed() {
     return 1
 }
 
-# fw_demo_quit: holds Escape down until the program ends (20 s at most) and
-# prints its exit code; fails when it is still running. A frame that takes
-# longer than a short press would never see the key.
+# fw_demo_quit [KEY]: holds KEY (Escape unless told) down until the program
+# ends (20 s at most) and prints its exit code; fails when it is still
+# running. A frame that takes longer than a short press would never see the
+# key.
 fw_demo_quit() {
-    xdotool windowfocus --sync "$fw_demo_window" keydown Escape 2>/dev/null
+    xdotool windowfocus --sync "$fw_demo_window" keydown "${1:-Escape}" 2>/dev/null
     fw_demo_wait 20
     status=$?
-    xdotool keyup Escape
+    xdotool keyup "${1:-Escape}"
     return $status
 }
 
@@ -176,6 +177,14 @@ fw_demo_stick_wait() {
     done
     echo "the push #$fw_stick_count was not read" >&2
     return 1
+}
+
+# fw_demo_pixels FILE: the pixels of an image, one line each: "X R G B"
+# (8 bits a channel), row by row.
+fw_demo_pixels() {
+    convert "$1" -depth 8 -compress none ppm:- | awk '
+        { for (i = 1; i <= NF; i++) token[t++] = $i }
+        END { for (p = 4; p + 2 < t; p += 3) print ((p - 4) / 3) % token[1], token[p], token[p + 1], token[p + 2] }'
 }
 
 # fw_demo_shot FILE: a PNG of the demo's window as it is now.

@@ -4,14 +4,14 @@
 # Escape twice, the focus lost and back, the virtual controller plugged in mid-game and its stick,
 # Q), then judged by its screenshots and by the lines it printed. Needs the
 # display and Wine settings of tools/lib/env.sh.
-#   sh bricks.sh SOURCE_DIR BUILD_DIR BRICKS_BUILD_DIR
+#   sh bricks.sh SOURCE_DIR BUILD_DIR PROGRAM.exe DATA_DIR
 set -u
 fw_root=$1
 fw_build=$2
-bricks=$3
+bricks=$4
 fw_program=bricks
 fw_title="fw bricks"
-fw_program_file="$bricks/bricks.exe"
+fw_program_file=$3
 . "$fw_root/tools/lib/demo.sh"
 . "$fw_root/tools/lib/bricks.sh"
 

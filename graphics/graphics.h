@@ -207,7 +207,8 @@ HRESULT RemoveDeviceNotification(DeviceNotification lost, DeviceNotification res
 /// needs a mode the display offers. A mode the device refuses leaves the old
 /// one working, shown as "ChangeDisplayMode : Failed : Reset\n", and returns
 /// Reset's HRESULT; a failure to restore either ends the program as a failed
-/// reset does. E_FAIL without a device or for a size of 0.
+/// reset does. E_FAIL without a device or for a size of 0; a lost device's
+/// result while it stays lost. Call it between frames, outside a scene.
 HRESULT ChangeDisplayMode(int width, int height, int windowed);
 /// TRUE: Alt+Enter in the window switches between windowed (at the last
 /// windowed size) and full screen at the display's size, with

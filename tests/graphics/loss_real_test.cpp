@@ -180,6 +180,39 @@ class Intruder {
     volatile bool ready_ = false;
 };
 
+// ---- Drawing -----------------------------------------------------------------------
+
+// A square of clip space, (x, y) its centre and h its half side.
+void DrawSquare(float x, float y, float h) {
+    const D3DXVECTOR3 square[] = {
+        {x - h, y + h, 0.5f}, {x + h, y + h, 0.5f}, {x - h, y - h, 0.5f}, {x + h, y - h, 0.5f}};
+    GetDevice()->SetFVF(D3DFVF_XYZ);
+    GetDevice()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof square[0]);
+}
+
+D3DXMATRIX Placed(float scale, float x, float y) {
+    D3DXMATRIX scaling, moving;
+    D3DXMatrixScaling(&scaling, scale, scale, scale);
+    D3DXMatrixTranslation(&moving, x, y, 0.5f);
+    return scaling * moving;
+}
+
+// A square of `scale` at (x, y) through the effect's technique "test_effect",
+// in `colour` given to its parameter `colourParameter`.
+void DrawEffectSquare(ID3DXEffect *effect, D3DXHANDLE colourParameter, const float colour[4],
+                      float scale, float x, float y) {
+    const D3DXMATRIX square = Placed(scale, x, y);
+    UINT passes = 0;
+    effect->SetTechnique("test_effect");
+    effect->SetMatrix("mWorldViewProj", &square);
+    effect->SetValue(colourParameter, colour, 4 * sizeof(float));
+    if (effect->Begin(&passes, 0) == S_OK && effect->BeginPass(0) == S_OK) {
+        DrawSquare(0.0f, 0.0f, 1.0f);
+        effect->EndPass();
+    }
+    effect->End();
+}
+
 // ---- The program's own default-pool objects -----------------------------------
 
 // The preset word in force when the device goes; fog among its states.
@@ -247,12 +280,13 @@ struct ProgramObjects {
         if (GetDevice() != nullptr) {
             GetDevice()->SetStreamSource(0, nullptr, 0, 0);
         }
-        for (IUnknown **object :
-             {reinterpret_cast<IUnknown **>(&vertices), reinterpret_cast<IUnknown **>(&target)}) {
-            if (*object != nullptr) {
-                (*object)->Release();
-                *object = nullptr;
-            }
+        if (vertices != nullptr) {
+            vertices->Release();
+            vertices = nullptr;
+        }
+        if (target != nullptr) {
+            target->Release();
+            target = nullptr;
         }
     }
 
@@ -275,10 +309,6 @@ struct ProgramObjects {
     }
 };
 
-// A square of clip space, (x, y) its centre and h its half side.
-void DrawSquare(float x, float y, float h);
-D3DXMATRIX Placed(float scale, float x, float y);
-
 // In a column of their own right of the middle: the text at the top, then
 // the render target, the vertex buffer's square and the effect's square.
 void DrawProgramObjects(ProgramObjects &program) {
@@ -295,11 +325,9 @@ void DrawProgramObjects(ProgramObjects &program) {
     SetWorldMatrix(&identity);
     ColouredVertex *v = nullptr;
     if (SUCCEEDED(program.vertices->Lock(0, 0, reinterpret_cast<void **>(&v), D3DLOCK_DISCARD))) {
-        const float x = 0.1f, y = -0.55f, half = 0.08f;
-        v[0] = {x - half, y + half, 0.5f, 0xFF0000FF};
-        v[1] = {x + half, y + half, 0.5f, 0xFF0000FF};
-        v[2] = {x - half, y - half, 0.5f, 0xFF0000FF};
-        v[3] = {x + half, y - half, 0.5f, 0xFF0000FF};
+        for (int i = 0; i < 4; ++i) { // a square of half side 0.08 at (0.1, -0.55)
+            v[i] = {i % 2 ? 0.18f : 0.02f, i < 2 ? -0.47f : -0.63f, 0.5f, 0xFF0000FF};
+        }
         program.vertices->Unlock();
     }
     device->SetFVF(kColouredFvf);
@@ -307,18 +335,8 @@ void DrawProgramObjects(ProgramObjects &program) {
     device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
     device->SetStreamSource(0, nullptr, 0, 0);
 
-    ID3DXEffect *effect = program.second.lpEffect;
-    const D3DXMATRIX square = Placed(0.08f, 0.1f, -0.8f);
     const float green[4] = {0.0f, 1.0f, 0.0f, 1.0f};
-    UINT passes = 0;
-    effect->SetTechnique("test_effect");
-    effect->SetMatrix("mWorldViewProj", &square);
-    effect->SetValue(program.colour, green, sizeof green);
-    if (effect->Begin(&passes, 0) == S_OK && effect->BeginPass(0) == S_OK) {
-        DrawSquare(0.0f, 0.0f, 1.0f);
-        effect->EndPass();
-    }
-    effect->End();
+    DrawEffectSquare(program.second.lpEffect, program.colour, green, 0.08f, 0.1f, -0.8f);
 
     RECT rect = {static_cast<LONG>(0.48f * w), static_cast<LONG>(0.5f * h) + 8, 0, 0};
     program.font->DrawTextA(nullptr, "PRG", -1, &rect, DT_NOCLIP, 0xFFFFFFFF);
@@ -343,21 +361,6 @@ void ExpectProgramObjects(const pixels::Image &image) {
 }
 
 // ---- The program ---------------------------------------------------------------
-
-// A square of clip space, (x, y) its centre and h its half side.
-void DrawSquare(float x, float y, float h) {
-    const D3DXVECTOR3 square[] = {
-        {x - h, y + h, 0.5f}, {x + h, y + h, 0.5f}, {x - h, y - h, 0.5f}, {x + h, y - h, 0.5f}};
-    GetDevice()->SetFVF(D3DFVF_XYZ);
-    GetDevice()->DrawPrimitiveUP(D3DPT_TRIANGLESTRIP, 2, square, sizeof square[0]);
-}
-
-D3DXMATRIX Placed(float scale, float x, float y) {
-    D3DXMATRIX scaling, moving;
-    D3DXMatrixScaling(&scaling, scale, scale, scale);
-    D3DXMatrixTranslation(&moving, x, y, 0.5f);
-    return scaling * moving;
-}
 
 // The frame: in clip space the strips mesh in the top-left quarter, the box
 // mesh in the top-right one, a magenta square of the shader pair and a cyan
@@ -393,17 +396,8 @@ void DrawScene(ProgramObjects &program) {
     device->SetPixelShader(nullptr);
 
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    const D3DXMATRIX square = Placed(0.15f, 0.5f, -0.75f);
     const float cyan[4] = {0.0f, 1.0f, 1.0f, 1.0f};
-    UINT passes = 0;
-    SetTechnique("test_effect");
-    SetEffectMatrix("mWorldViewProj", &square);
-    SetEffectValue("ColorDiffuse", cyan, sizeof cyan);
-    if (BeginEffect(&passes) == S_OK && BeginPass(0) == S_OK) {
-        DrawSquare(0.0f, 0.0f, 1.0f);
-        EndPass();
-    }
-    EndEffect();
+    DrawEffectSquare(shader.lpEffect, "ColorDiffuse", cyan, 0.15f, 0.5f, -0.75f);
 
     DrawProgramObjects(program);
     DrawString(0, 40, h / 2 + 40, 0xFFFFFFFF, 2, "HIH");

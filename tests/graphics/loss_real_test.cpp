@@ -715,6 +715,22 @@ TEST_F(RealModeChange, EachModeDrawsTheFrameAtItsSize) {
         var.lpEffectSurface->GetDesc(&blur);
         EXPECT_EQ(blur.Width, static_cast<UINT>(mode.width)) << "the blur's target";
     }
+    // Alt+Enter switches only where the program asked for it: to full screen
+    // at the display's size and back to the last window.
+    const auto altEnter = [] {
+        Note("Alt+Enter", S_OK, true);
+        SendMessageA(GetWindowHandle(), WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
+    };
+    altEnter();
+    EXPECT_EQ(IsWindowed(), 1) << "off by default";
+    SetAltEnterToggles(TRUE);
+    for (int windowed : {0, 1}) {
+        altEnter();
+        EXPECT_EQ(IsWindowed(), windowed);
+        EXPECT_EQ(GetWidth(), windowed ? 800 : screenWidth);
+        ExpectProgramObjects(SettledFrame());
+    }
+    SetAltEnterToggles(FALSE);
     PrintTimeline();
     EXPECT_EQ(failedResets, 0);
 }

@@ -313,52 +313,8 @@ INSTANTIATE_TEST_SUITE_P(, EffectAcrossReset, ::testing::Bool(), [](const auto &
                                   : "WhereTheD3DXFreesTheStateBlock");
 });
 
-} // namespace
-} // namespace graphics_test
-
-namespace graphics_test {
-namespace {
-
-// Alt+Enter as the window procedure receives it (bit 29: Alt held).
-LRESULT AltEnter() { return WndProc(nullptr, WM_SYSKEYDOWN, VK_RETURN, 1 << 29); }
-
-class DisplayMode : public DeviceLoss {
-  protected:
-    void TearDown() override {
-        SetAltEnterToggles(FALSE);
-        DeviceLoss::TearDown();
-    }
-};
-
-// Full screen at the display's size and back to the window's size, through
-// the whole loss path, with the targets made at each size.
-TEST_F(DisplayMode, AltEnterSwitchesWhereTheProgramAskedForIt) {
-    StartWithResources();
-    Program program{"program"};
-    Register(&program);
-    AltEnter();
-    EXPECT_EQ(fake::CountOf(Dev("Reset")), 0) << "off by default";
-
-    SetAltEnterToggles(TRUE);
-    EXPECT_EQ(AltEnter(), 0);
-    ASSERT_EQ(fake::Device().resets.size(), 1u);
-    EXPECT_EQ(fake::Device().resets[0].Windowed, FALSE);
-    EXPECT_EQ(fake::Device().resets[0].BackBufferWidth, 1024u);
-    EXPECT_EQ(GetWidth(), 1024);
-    EXPECT_EQ(GetHeight(), 768);
-    EXPECT_EQ(IsWindowed(), 0);
-    EXPECT_EQ(fake::CallsOf(Dev("CreateTexture(1024, 768")).size(), 3u) << "flip and effect";
-
-    EXPECT_EQ(AltEnter(), 0);
-    ASSERT_EQ(fake::Device().resets.size(), 2u);
-    EXPECT_EQ(fake::Device().resets[1].Windowed, TRUE);
-    EXPECT_EQ(GetWidth(), 800);
-    EXPECT_EQ(GetHeight(), 600);
-    EXPECT_EQ(fake::CallsOf("reset("), (Calls{"reset(program)", "reset(program)"}));
-    EXPECT_TRUE(fake::Messages().empty());
-}
-
-TEST_F(DisplayMode, AModeTheDeviceRefusesLeavesTheOldOneWorking) {
+// A display mode the device refuses: the old one is made again and works.
+TEST_F(DeviceLoss, AModeTheDeviceRefusesLeavesTheOldOneWorking) {
     StartWithResources();
     fake::Fail("IDirect3DDevice9::Reset", D3DERR_INVALIDCALL);
 

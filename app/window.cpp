@@ -1,6 +1,7 @@
 #include "app/window.h"
 #include "app/window_state.h"
 #include "input/input_state.h"
+#include "graphics/graphics.h"
 
 namespace {
 
@@ -11,6 +12,12 @@ static_assert(sizeof(WNDCLASSEXA) == (sizeof(void *) == 4 ? 48 : 80), "WNDCLASSE
 // Candidate-window bits and the composition and guideline windows of the
 // input method: cleared so it draws none of its own windows over ours.
 constexpr LPARAM kImeKeepMask = 0x3FFFFFF0;
+
+DWORD WindowStyle(int windowed) { return windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP; }
+
+DWORD WindowExStyle(int windowed) {
+    return windowed ? (WS_EX_APPWINDOW | WS_EX_WINDOWEDGE) : WS_EX_APPWINDOW;
+}
 
 } // namespace
 
@@ -71,6 +78,12 @@ LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) 
             PostQuitMessage(0);
         }
         break;
+    case WM_SYSKEYDOWN:
+        // Alt+Enter (bit 29: Alt held), when the program asked for the switch.
+        if (wParam == VK_RETURN && (lParam & (1 << 29)) != 0 && ToggleDisplayMode() != S_FALSE) {
+            return 0;
+        }
+        break;
     case WM_SYSCOMMAND:
         switch (wParam & 0xFFF0) {
         case SC_SCREENSAVE:
@@ -104,9 +117,8 @@ HRESULT RegisterFrameworkClass(const char *name) {
 }
 
 HRESULT CreateFrameworkWindow() {
-    const DWORD style = windowState.windowed ? WS_OVERLAPPEDWINDOW : WS_POPUP;
-    const DWORD exStyle =
-        windowState.windowed ? (WS_EX_APPWINDOW | WS_EX_WINDOWEDGE) : WS_EX_APPWINDOW;
+    const DWORD style = WindowStyle(windowState.windowed);
+    const DWORD exStyle = WindowExStyle(windowState.windowed);
 
     RECT rect;
     SetRect(&rect, 0, 0, windowState.width, windowState.height);
@@ -121,4 +133,22 @@ HRESULT CreateFrameworkWindow() {
         (screenHeight - windowState.height) / 2, rect.right - rect.left, rect.bottom - rect.top,
         nullptr, nullptr, windowState.instance, nullptr);
     return windowState.hwnd != nullptr ? S_OK : E_FAIL;
+}
+
+void SetWindowMode(int width, int height, int windowed) {
+    windowState.width = width;
+    windowState.height = height;
+    windowState.windowed = windowed;
+    if (windowState.hwnd == nullptr || !windowed) {
+        return; // full screen: Direct3D fits the window to the mode
+    }
+    const DWORD style = WindowStyle(1) | WS_VISIBLE;
+    const DWORD exStyle = WindowExStyle(1);
+    SetWindowLongPtrA(windowState.hwnd, GWL_STYLE, static_cast<LONG_PTR>(style));
+    SetWindowLongPtrA(windowState.hwnd, GWL_EXSTYLE, static_cast<LONG_PTR>(exStyle));
+    RECT rect;
+    SetRect(&rect, 0, 0, width, height);
+    AdjustWindowRectEx(&rect, style, FALSE, exStyle);
+    SetWindowPos(windowState.hwnd, HWND_NOTOPMOST, 0, 0, rect.right - rect.left,
+                 rect.bottom - rect.top, SWP_NOMOVE | SWP_FRAMECHANGED | SWP_SHOWWINDOW);
 }

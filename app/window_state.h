@@ -23,3 +23,7 @@ extern WindowState windowState;
 HRESULT RegisterFrameworkClass(const char *name);
 // Creates the window from the state; E_FAIL when the system refuses.
 HRESULT CreateFrameworkWindow();
+
+// Takes a new client size and windowed flag after a display-mode change; a
+// windowed window gets the windowed style and that client size.
+void SetWindowMode(int width, int height, int windowed);

@@ -20,14 +20,39 @@
 /// window, and `var` has no lock. A function that needs the device returns
 /// E_FAIL without a message while there is none; a failing Direct3D call is
 /// shown with ShowMessage(text, "Error") and its HRESULT returned.
+///
+/// Device loss and mode changes: before a reset the device's default-pool
+/// objects must all be released, and after it they are made again. fw does so
+/// for its own (render targets, fonts and their sprite, every Shader and its
+/// effect); a program that makes default-pool objects of its own (render
+/// targets, dynamic vertex buffers, its own D3DX fonts, sprites or effects)
+/// registers a lost and a reset function with AddDeviceNotification. After a
+/// reset fw puts the stored preset word (renderstate.h) on the device again;
+/// transforms, fog parameters, lights, materials, shader constants and
+/// texture bindings that the program set itself are the program's to set
+/// again in its reset function.
 #pragma once
-
-#include "../resources/mesh.h"
-#include "../resources/texture.h"
 
 #include <windows.h>
 #include <d3d9.h>
 #include <d3dx9core.h>
+#include <d3dx9mesh.h>
+
+/// A mesh slot (resources/mesh.h): a mesh and its materials and textures.
+struct MeshSlot {
+    ID3DXMesh *lpMesh;             ///< NULL: the slot is empty (and all zero)
+    D3DMATERIAL9 *lpMaterial;      ///< one per subset, ambient set to the diffuse colour
+    IDirect3DTexture9 **lpTexture; ///< one per subset; NULL where there is none
+    DWORD dwNumMaterials;          ///< also the number of subsets drawn
+};
+
+/// A texture-cache entry (resources/texture.h): a cached texture with its key
+/// and count.
+struct TextureEntry {
+    DWORD dwCrc;                  ///< Crc32 of the name, without its NUL
+    IDirect3DTexture9 *lpTexture; ///< NULL: the entry is free (and all zero)
+    INT nRefCount;                ///< LoadTexture calls not yet released
+};
 
 /// The graphics record: every Direct3D object of the framework and its settings.
 struct DirectXVar {
@@ -130,16 +155,19 @@ HRESULT DrawEffectGaussianBlur(D3DCOLOR color);
 /// Releases the render targets of CreateResource; 0.
 HRESULT ReleaseResource();
 /// Releases every graphics object in `var`: the mesh slots, the font sprite
-/// and the fonts, the cached textures, the render targets, then the device
-/// and the Direct3D object last; 0. Leaves d3dpp, AdapterIdentifier and
-/// DisplayMode as they are.
+/// and the fonts (through the services that own them), the cached textures, the render targets,
+/// then the device and the Direct3D object last; 0. Leaves d3dpp, AdapterIdentifier and DisplayMode
+/// as they are.
 HRESULT ReleaseDirectX();
-/// Before a reset: tells the shaders, the effect, the fonts and the sprite,
-/// and releases the render targets. 0, or a negative HRESULT when a step
-/// fails. Meshes and cached textures are in the managed pool and stay.
+/// Before a reset: runs the program's lost functions (newest first), tells
+/// the shaders, the effects, the fonts and the sprite, and releases the render
+/// targets. 0, or a negative HRESULT when a step fails (then it is tried
+/// again). Meshes and cached textures are in the managed pool and stay.
 HRESULT OnLost();
-/// After a reset: makes the render targets again and tells the fonts, the
-/// sprite, the shaders and the effect; the shaders' result.
+/// After a reset: makes the render targets again, tells the fonts, the
+/// sprite, the shaders and the effects, puts the stored preset word on the
+/// device and runs the program's reset functions (oldest first). 0, or the
+/// first failing result (of CreateResource, the shaders or a reset function).
 HRESULT OnRestore();
 /// Takes a failed Present's result (bRetried FALSE from Flip). While the
 /// device is lost it pauses 250 ms and fails the frame; once the device can be
@@ -147,3 +175,45 @@ HRESULT OnRestore();
 /// and returns 0. What cannot be recovered from ends the program: a message,
 /// then the quit message, and a failing HRESULT.
 HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried);
+
+// ---- Notifications for programs ---------------------------------------------
+
+/// A program's function run before a reset (release its default-pool objects
+/// here) or after it (make them again, set its own states again); `context`
+/// is the pointer given at registration. A failing lost function fails OnLost,
+/// which is tried again: lost functions may run twice before one reset.
+typedef HRESULT (*DeviceNotification)(void *context);
+
+/// Registers a lost and a reset function (either may be NULL) with `context`.
+/// On a loss the program's lost functions run newest registration first,
+/// before fw releases its own objects; after a successful Reset and fw's own
+/// restore the reset functions run oldest first. A failing reset function ends
+/// the program as a failed restore does ("HandlePresentParam : Failed :
+/// OnRestore\n", then the quit message). Registering or removing inside a
+/// notification is safe: a pair added then first runs at the next reset, a
+/// pair removed runs no more. S_OK; E_FAIL when all 256 places are taken or
+/// both functions are NULL. The same pair may be registered more than once.
+HRESULT AddDeviceNotification(DeviceNotification lost, DeviceNotification reset, void *context);
+/// Removes the newest registration of exactly this pair and context; S_OK, or
+/// E_FAIL when there is none.
+HRESULT RemoveDeviceNotification(DeviceNotification lost, DeviceNotification reset, void *context);
+
+// ---- Display mode -------------------------------------------------------------
+
+/// Switches to a back buffer of `width` x `height`, windowed (1) or full
+/// screen (0), through the loss path: lost notifications, release, Reset with
+/// the new parameters, restore (flip chain, blur and effect targets at the new
+/// size), reset notifications. GetWidth and GetHeight follow. Full screen
+/// needs a mode the display offers. A mode the device refuses leaves the old
+/// one working, shown as "ChangeDisplayMode : Failed : Reset\n", and returns
+/// Reset's HRESULT; a failure to restore either ends the program as a failed
+/// reset does. E_FAIL without a device or for a size of 0; a lost device's
+/// result while it stays lost. Call it between frames, outside a scene.
+HRESULT ChangeDisplayMode(int width, int height, int windowed);
+/// TRUE: Alt+Enter in the window switches between windowed (at the last
+/// windowed size) and full screen at the display's size, with
+/// ChangeDisplayMode. FALSE (the default): Alt+Enter does nothing of the kind.
+void SetAltEnterToggles(BOOL toggles);
+/// What the window procedure calls on Alt+Enter: the switch when the program
+/// asked for it (ChangeDisplayMode's result), else S_FALSE and nothing done.
+HRESULT ToggleDisplayMode();

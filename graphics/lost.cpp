@@ -1,8 +1,9 @@
 #include "graphics/graphics.h"
 
 #include "app/window.h"
-#include "resources/font.h"
-#include "shader/shader.h"
+#include "app/window_state.h"
+#include "graphics/renderstate.h"
+#include "graphics/services.h"
 
 namespace {
 
@@ -13,6 +14,28 @@ constexpr int kOnLostAttempts = 31;
 constexpr DWORD kLostPauseMs = 250;
 // Texture stages (pixel samplers) a device can have bound.
 constexpr DWORD kTextureStages = 16;
+// Places for the program's notification pairs.
+constexpr int kNotificationPlaces = 256;
+
+struct Registration {
+    DeviceNotification lost;
+    DeviceNotification reset;
+    void *context;
+    bool removed; // taken out while a pass ran; dropped after it
+    bool waiting; // added during a loss: its reset function waits for the next one
+};
+
+// The program's pairs in the order of registration, and fw's own services.
+struct LossState {
+    Registration registrations[kNotificationPlaces];
+    int count;
+    int passes;    // notification passes running (a notification may reset again)
+    bool lossOpen; // from the lost pass to the end of the reset pass
+    DeviceServiceCalls services[SERVICE_COUNT];
+    BOOL altEnterToggles;
+    int windowedWidth; // the size Alt+Enter goes back to from full screen
+    int windowedHeight;
+} loss;
 
 // An error recovery cannot get past: the program ends through its message
 // loop.
@@ -42,17 +65,62 @@ void UnbindResources() {
     device->SetDepthStencilSurface(var.lpBackZBuffer);
 }
 
-// Everything bound to the device is released or told; the device is reset
-// with the parameters it was created with; all of it is made or told again.
-HRESULT ResetDevice() {
+// Drops the registrations removed during a pass, once no pass runs.
+void Compact() {
+    if (loss.passes != 0) {
+        return;
+    }
+    int kept = 0;
+    for (int i = 0; i < loss.count; ++i) {
+        if (!loss.registrations[i].removed) {
+            loss.registrations[kept++] = loss.registrations[i];
+        }
+    }
+    loss.count = kept;
+}
+
+// One pass over the pairs registered when it starts (newest first for the
+// lost functions, oldest first for the reset functions); the first failure
+// ends it. Pairs added meanwhile wait for the next pass; removed ones are
+// skipped.
+HRESULT Notify(bool lost) {
+    loss.lossOpen = lost;
+    const int count = loss.count;
+    ++loss.passes;
+    HRESULT hr = S_OK;
+    for (int n = 0; n < count && SUCCEEDED(hr); ++n) {
+        const Registration &entry = loss.registrations[lost ? count - 1 - n : n];
+        const DeviceNotification function = lost ? entry.lost : entry.reset;
+        if (!entry.removed && !entry.waiting && function != nullptr) {
+            hr = function(entry.context);
+        }
+    }
+    if (!lost) {
+        for (int i = 0; i < loss.count; ++i) {
+            loss.registrations[i].waiting = false;
+        }
+    }
+    --loss.passes;
+    Compact();
+    return hr;
+}
+
+// OnLost, tried until it succeeds or the attempts are used up.
+HRESULT LoseDevice() {
     HRESULT hr = OnLost();
     for (int attempt = 1; hr != 0 && attempt < kOnLostAttempts; ++attempt) {
         hr = OnLost();
     }
-    if (hr != 0) {
+    return hr;
+}
+
+// Everything bound to the device is released or told; the device is reset
+// with the parameters it was created with; all of it is made or told again.
+HRESULT ResetDevice() {
+    if (LoseDevice() != 0) {
         return FailAndQuit("HandlePresentParam : Failed : OnLost\n", E_FAIL);
     }
-    hr = var.lpD3DDevice->Reset(&var.d3dpp);
+    HRESULT hr = var.lpD3DDevice->Reset(&var.d3dpp);
     if (FAILED(hr)) {
         return FailAndQuit("HandlePresentParam : Failed : Reset\n", hr);
     }
@@ -86,12 +154,11 @@ HRESULT ReleaseResource() {
 }
 
 HRESULT ReleaseDirectX() {
-    for (MeshSlot &slot : var.MeshSlot) {
-        EmptyMeshSlot(&slot);
-    }
-    ReleaseInterface(var.lpFontSprite);
-    for (ID3DXFont *&font : var.lpFont) {
-        ReleaseInterface(font);
+    // The mesh slots, then the font sprite and the fonts.
+    for (const DeviceServiceCalls &service : loss.services) {
+        if (service.release != nullptr) {
+            service.release();
+        }
     }
     RestoreFontSmoothing();
     // Every cached texture goes, whatever its count.
@@ -106,14 +173,14 @@ HRESULT ReleaseDirectX() {
 }
 
 HRESULT OnLost() {
-    const HRESULT hr = ShaderOnLost();
+    HRESULT hr = Notify(true);
     if (FAILED(hr)) {
         return hr;
     }
-    // NOTE: the shared sprite is told once per font slot, 32 times in all.
-    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
-        if (FAILED(OnLostFont(i))) {
-            return E_FAIL;
+    // The shaders and effects, then the fonts and their sprite.
+    for (int i = SERVICE_COUNT - 1; i >= 0; --i) {
+        if (loss.services[i].lost != nullptr && FAILED(hr = loss.services[i].lost())) {
+            return hr;
         }
     }
     UnbindResources();
@@ -121,11 +188,20 @@ HRESULT OnLost() {
 }
 
 HRESULT OnRestore() {
-    CreateResource();
-    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
-        OnRestoreFont(i);
+    // NOTE: without its render targets the program could not draw a frame.
+    HRESULT hr = CreateResource();
+    if (hr != 0) {
+        return hr;
     }
-    return ShaderOnRestore();
+    // The fonts and their sprite, then the shaders and effects.
+    for (const DeviceServiceCalls &service : loss.services) {
+        if (service.reset != nullptr && (hr = service.reset()) != 0) {
+            return hr;
+        }
+    }
+    // The device has its default states again; the stored word is put back.
+    ReapplyRenderStateFlags();
+    return Notify(false);
 }
 
 HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried) {
@@ -148,4 +224,95 @@ HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried) {
     default:
         return E_FAIL;
     }
+}
+
+void SetDeviceService(DeviceService service, const DeviceServiceCalls &calls) {
+    if (service >= 0 && service < SERVICE_COUNT) {
+        loss.services[service] = calls;
+    }
+}
+
+HRESULT AddDeviceNotification(DeviceNotification lost, DeviceNotification reset, void *context) {
+    if (lost == nullptr && reset == nullptr) {
+        return E_FAIL;
+    }
+    if (loss.count == kNotificationPlaces) {
+        Compact();
+    }
+    if (loss.count == kNotificationPlaces) {
+        return E_FAIL;
+    }
+    loss.registrations[loss.count++] = {lost, reset, context, false, loss.lossOpen};
+    return S_OK;
+}
+
+HRESULT RemoveDeviceNotification(DeviceNotification lost, DeviceNotification reset, void *context) {
+    for (int i = loss.count - 1; i >= 0; --i) {
+        Registration &entry = loss.registrations[i];
+        if (!entry.removed && entry.lost == lost && entry.reset == reset &&
+            entry.context == context) {
+            entry.removed = true;
+            Compact();
+            return S_OK;
+        }
+    }
+    return E_FAIL;
+}
+
+HRESULT ChangeDisplayMode(int width, int height, int windowed) {
+    if (var.lpD3DDevice == nullptr || width <= 0 || height <= 0) {
+        return E_FAIL;
+    }
+    // A lost device takes no mode; the loss path resets it when it can.
+    HRESULT hr = var.lpD3DDevice->TestCooperativeLevel();
+    if (FAILED(hr) && hr != D3DERR_DEVICENOTRESET) {
+        return hr;
+    }
+    if (LoseDevice() != 0) {
+        return FailAndQuit("HandlePresentParam : Failed : OnLost\n", E_FAIL);
+    }
+    const D3DPRESENT_PARAMETERS old = var.d3dpp;
+    var.d3dpp.BackBufferWidth = static_cast<UINT>(width);
+    var.d3dpp.BackBufferHeight = static_cast<UINT>(height);
+    var.d3dpp.Windowed = windowed != 0 ? TRUE : FALSE;
+    var.d3dpp.FullScreen_RefreshRateInHz = 0;
+    hr = var.lpD3DDevice->Reset(&var.d3dpp);
+    HRESULT refused = S_OK;
+    if (FAILED(hr)) {
+        // The device is not reset yet: it can still take the old mode.
+        ShowMessage("ChangeDisplayMode : Failed : Reset\n", "Error");
+        refused = hr;
+        var.d3dpp = old;
+        hr = var.lpD3DDevice->Reset(&var.d3dpp);
+        if (FAILED(hr)) {
+            return FailAndQuit("HandlePresentParam : Failed : Reset\n", hr);
+        }
+    }
+    SetWindowMode(static_cast<int>(var.d3dpp.BackBufferWidth),
+                  static_cast<int>(var.d3dpp.BackBufferHeight), var.d3dpp.Windowed ? 1 : 0);
+    hr = OnRestore();
+    if (hr != 0) {
+        return FailAndQuit("HandlePresentParam : Failed : OnRestore\n", hr);
+    }
+    return refused;
+}
+
+void SetAltEnterToggles(BOOL toggles) { loss.altEnterToggles = toggles; }
+
+HRESULT ToggleDisplayMode() {
+    if (!loss.altEnterToggles || var.lpD3DDevice == nullptr) {
+        return S_FALSE;
+    }
+    if (var.d3dpp.Windowed) {
+        loss.windowedWidth = static_cast<int>(var.d3dpp.BackBufferWidth);
+        loss.windowedHeight = static_cast<int>(var.d3dpp.BackBufferHeight);
+        return ChangeDisplayMode(static_cast<int>(var.DisplayMode.Width),
+                                 static_cast<int>(var.DisplayMode.Height), 0);
+    }
+    // A program that started full screen goes back to a window of its size.
+    if (loss.windowedWidth == 0) {
+        loss.windowedWidth = static_cast<int>(var.d3dpp.BackBufferWidth);
+        loss.windowedHeight = static_cast<int>(var.d3dpp.BackBufferHeight);
+    }
+    return ChangeDisplayMode(loss.windowedWidth, loss.windowedHeight, 1);
 }

@@ -2,6 +2,7 @@
 
 #include "app/window.h"
 #include "graphics/graphics.h"
+#include "graphics/services.h"
 
 #include <d3dx9core.h>
 
@@ -50,6 +51,35 @@ HRESULT TellFontAndSprite(int index, HRESULT (STDMETHODCALLTYPE ID3DXFont::*font
     return S_OK;
 }
 
+// NOTE: the shared sprite is told once per font slot, 32 times in all.
+HRESULT FontsOnLost() {
+    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
+        if (FAILED(OnLostFont(i))) {
+            return E_FAIL;
+        }
+    }
+    return S_OK;
+}
+
+// A slot that cannot be told is skipped; the restore goes on.
+HRESULT FontsOnReset() {
+    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
+        OnRestoreFont(i);
+    }
+    return S_OK;
+}
+
+// The sprite first, then every slot.
+void ReleaseFonts() {
+    if (var.lpFontSprite != nullptr) {
+        var.lpFontSprite->Release();
+        var.lpFontSprite = nullptr;
+    }
+    for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
+        ReleaseFontData(i);
+    }
+}
+
 } // namespace
 
 HRESULT CreateFontData(int index, const char *face, int height) {
@@ -67,6 +97,7 @@ HRESULT CreateFontData(int index, const char *face, int height) {
     if (device == nullptr || !ValidIndex(index) || var.lpFont[index] != nullptr) {
         return E_FAIL;
     }
+    SetDeviceService(SERVICE_FONTS, {FontsOnLost, FontsOnReset, ReleaseFonts});
     if (var.lpFontSprite == nullptr && FAILED(D3DXCreateSprite(device, &var.lpFontSprite))) {
         return FailCreation("CreateFontData : D3DXCreateSprite(var.lpFontSprite)\n", index);
     }

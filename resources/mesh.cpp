@@ -1,6 +1,7 @@
 #include "resources/mesh.h"
 
 #include "graphics/graphics.h"
+#include "graphics/services.h"
 
 #include <d3dx9tex.h>
 
@@ -42,9 +43,17 @@ bool TakeMaterials(MeshSlot *slot, const D3DXMATERIAL *materials) {
     return true;
 }
 
+// From ReleaseDirectX: every slot, 0 to 255.
+void EmptyAllSlots() {
+    for (MeshSlot &slot : var.MeshSlot) {
+        EmptyMeshSlot(&slot);
+    }
+}
+
 } // namespace
 
 HRESULT LoadMesh(DWORD slot, const char *name) {
+    SetDeviceService(SERVICE_MESHES, {nullptr, nullptr, EmptyAllSlots});
     if (slot >= MESH_SLOT_COUNT) {
         return E_FAIL;
     }

@@ -12,15 +12,9 @@
 #pragma once
 
 #include <windows.h>
-#include <d3dx9mesh.h>
+#include "../graphics/graphics.h"
 
-/// A mesh and its materials and textures.
-struct MeshSlot {
-    ID3DXMesh *lpMesh;             ///< NULL: the slot is empty (and all zero)
-    D3DMATERIAL9 *lpMaterial;      ///< one per subset, ambient set to the diffuse colour
-    IDirect3DTexture9 **lpTexture; ///< one per subset; NULL where there is none
-    DWORD dwNumMaterials;          ///< also the number of subsets drawn
-};
+#include <d3dx9mesh.h>
 
 /// The number of mesh slots.
 constexpr DWORD MESH_SLOT_COUNT = 256;

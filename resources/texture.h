@@ -12,14 +12,9 @@
 #pragma once
 
 #include <windows.h>
-#include <d3d9.h>
+#include "../graphics/graphics.h"
 
-/// A cached texture with its key and count.
-struct TextureEntry {
-    DWORD dwCrc;                  ///< Crc32 of the name, without its NUL
-    IDirect3DTexture9 *lpTexture; ///< NULL: the entry is free (and all zero)
-    INT nRefCount;                ///< LoadTexture calls not yet released
-};
+#include <d3d9.h>
 
 /// The number of cache entries.
 constexpr int TEXTURE_CACHE_SIZE = 256;

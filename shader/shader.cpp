@@ -2,12 +2,54 @@
 
 #include "app/window.h"
 #include "graphics/graphics.h"
+#include "graphics/services.h"
 
+#include <cstdint>
 #include <cstring>
+
+// Every Shader in being, newest first. Constant-initialised, so the global
+// `shader` can link itself in before main.
+struct ShaderList {
+    static Shader *first;
+    static void Link(Shader &object) {
+        object.previous_ = nullptr;
+        object.next_ = first;
+        if (first != nullptr) {
+            first->previous_ = &object;
+        }
+        first = &object;
+    }
+    static void Unlink(Shader &object) {
+        (object.previous_ != nullptr ? object.previous_->next_ : first) = object.next_;
+        if (object.next_ != nullptr) {
+            object.next_->previous_ = object.previous_;
+        }
+    }
+    static Shader *Next(const Shader &object) { return object.next_; }
+};
+Shader *ShaderList::first = nullptr;
 
 Shader shader;
 
 namespace {
+
+// What this D3DX does with an effect's saved-state block in OnLostDevice.
+enum StateBlockRule { RULE_UNKNOWN, RULE_FREES, RULE_KEEPS };
+
+struct EffectLossState {
+    StateBlockRule rule; // found out once per device
+    BOOL cloned;         // the last loss replaced the effects
+} effectLoss;
+
+// The smallest effect binary (fx_2_0): no parameters, technique "t" with one
+// pass "p" that sets no state. Names and the like are offsets from byte 8.
+constexpr uint32_t kProbeEffect[] = {
+    0xFEFF0901, 20,              // tag, size of the data area
+    0,          2,  't', 2, 'p', // data: "", then "t" and "p" (length with NUL, padded)
+    0,          1,  0,   1,      // parameters, techniques, (unused), objects
+    4,          0,  1,           // technique: name, annotations, passes
+    12,         0,  0,           // pass: name, annotations, states
+    0,          0};              // strings, resources
 
 template <class Interface> void ReleaseInterface(Interface *&object) {
     if (object != nullptr) {
@@ -41,18 +83,50 @@ constexpr StageMessages kAssembleFromCode = {
 // succeeded. Windows' D3DX never answers so.
 HRESULT EffectDeviceResult(HRESULT hr) { return hr == E_NOTIMPL ? S_OK : hr; }
 
+ULONG DeviceReferences(IDirect3DDevice9 *device) {
+    device->AddRef();
+    return device->Release();
+}
+
 // NOTE: Windows' D3DX frees in OnLostDevice the state block that an
 // effect's Begin saves the device's state in; Wine's keeps it until the
 // effect is released (answering E_NOTIMPL or S_OK), and a Direct3D 9 that
 // follows Windows' rules (DXVK) refuses Reset while any state block lives.
-// So the effect is replaced by its clone, which has its parameter values and
-// no state block yet, on the technique the effect had selected. The clone is
-// made on every D3DX, so that an effect behaves the same everywhere after a
-// reset; if it cannot be made the effect stays.
+// The state block holds a reference to the device: a tiny effect shows which
+// D3DX this is by the device's count after Begin, End and OnLostDevice. One
+// that cannot be made is taken for the keeping kind (clones always serve).
+StateBlockRule FindStateBlockRule() {
+    IDirect3DDevice9 *device = GetDevice();
+    ID3DXEffect *probe = nullptr;
+    if (FAILED(D3DXCreateEffect(device, kProbeEffect, sizeof kProbeEffect, nullptr, nullptr, 0,
+                                nullptr, &probe, nullptr))) {
+        return RULE_KEEPS;
+    }
+    const ULONG before = DeviceReferences(device);
+    UINT passes = 0;
+    if (SUCCEEDED(probe->Begin(&passes, 0))) {
+        probe->End();
+    }
+    probe->OnLostDevice();
+    const ULONG after = DeviceReferences(device);
+    probe->Release();
+    return after > before ? RULE_KEEPS : RULE_FREES;
+}
+
+// Tells the effect of the loss. Where the D3DX keeps its state block, the
+// effect is replaced by its clone, which has its parameter values and no
+// state block yet, on the technique the effect had selected; if the clone
+// cannot be made the effect stays.
 HRESULT EffectOnLost(ID3DXEffect *&effect) {
     const HRESULT hr = EffectDeviceResult(effect->OnLostDevice());
+    if (FAILED(hr)) {
+        return hr;
+    }
+    if (effectLoss.rule == RULE_UNKNOWN) {
+        effectLoss.rule = FindStateBlockRule();
+    }
     ID3DXEffect *clone = nullptr;
-    if (FAILED(hr) || FAILED(effect->CloneEffect(GetDevice(), &clone))) {
+    if (effectLoss.rule == RULE_FREES || FAILED(effect->CloneEffect(GetDevice(), &clone))) {
         return hr;
     }
     D3DXTECHNIQUE_DESC technique;
@@ -61,8 +135,45 @@ HRESULT EffectOnLost(ID3DXEffect *&effect) {
     }
     effect->Release();
     effect = clone;
+    effectLoss.cloned = TRUE;
     return S_OK;
 }
+
+HRESULT ObjectOnLost(Shader &object) {
+    object.ReleaseDeviceShaders();
+    return object.lpEffect != nullptr ? EffectOnLost(object.lpEffect) : S_OK;
+}
+
+HRESULT ObjectOnRestore(Shader &object) {
+    const HRESULT hr = object.CreateShader();
+    if (FAILED(hr)) {
+        return hr;
+    }
+    return object.lpEffect != nullptr ? EffectDeviceResult(object.lpEffect->OnResetDevice()) : hr;
+}
+
+// Runs `step` on every Shader in being; the first failure ends it.
+HRESULT ForEachShader(HRESULT (*step)(Shader &)) {
+    for (Shader *object = ShaderList::first; object != nullptr;
+         object = ShaderList::Next(*object)) {
+        const HRESULT hr = step(*object);
+        if (FAILED(hr)) {
+            return hr;
+        }
+    }
+    return S_OK;
+}
+
+// The device-loss handling's calls.
+HRESULT ShadersOnLost() {
+    effectLoss.cloned = FALSE;
+    return ForEachShader(ObjectOnLost);
+}
+
+HRESULT ShadersOnReset() { return ForEachShader(ObjectOnRestore); }
+
+// The device goes: the next one's D3DX is asked again.
+void ForgetDevice() { effectLoss = {}; }
 
 UINT TextLength(const char *text, UINT length) {
     return length != 0 ? length : static_cast<UINT>(std::strlen(text));
@@ -111,9 +222,15 @@ const char *Profile(bool vertex) {
 
 Shader::Shader()
     : lpEffect(nullptr), lpVertexShader(nullptr), lpVertexShaderCode(nullptr),
-      lpPixelShader(nullptr), lpPixelShaderCode(nullptr) {}
+      lpPixelShader(nullptr), lpPixelShaderCode(nullptr), next_(nullptr), previous_(nullptr) {
+    ShaderList::Link(*this);
+    SetDeviceService(SERVICE_SHADERS, {ShadersOnLost, ShadersOnReset, ForgetDevice});
+}
 
-Shader::~Shader() { Release(); }
+Shader::~Shader() {
+    Release();
+    ShaderList::Unlink(*this);
+}
 
 HRESULT Shader::CompileFromFile(const char *file, const char *vsEntry, const char *psEntry) {
     if (GetDevice() == nullptr || file == nullptr || (vsEntry == nullptr && psEntry == nullptr)) {
@@ -233,15 +350,8 @@ HRESULT AssembleShaderFromCode(const char *vsText, UINT vsLength, const char *ps
 
 HRESULT ReleaseShader() { return shader.Release(); }
 
-HRESULT ShaderOnLost() {
-    shader.ReleaseDeviceShaders();
-    return shader.lpEffect != nullptr ? EffectOnLost(shader.lpEffect) : S_OK;
-}
+HRESULT ShaderOnLost() { return ObjectOnLost(shader); }
 
-HRESULT ShaderOnRestore() {
-    const HRESULT hr = shader.CreateShader();
-    if (FAILED(hr)) {
-        return hr;
-    }
-    return shader.lpEffect != nullptr ? EffectDeviceResult(shader.lpEffect->OnResetDevice()) : hr;
-}
+HRESULT ShaderOnRestore() { return ObjectOnRestore(shader); }
+
+BOOL WereEffectsCloned() { return effectLoss.cloned; }

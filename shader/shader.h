@@ -5,11 +5,23 @@
 ///
 /// A Shader builds its pair from HLSL, compiled for the current device's best
 /// profiles, or from shader assembly, each from a file or from text. The byte
-/// code is kept, so the device objects can be made again after a reset:
-/// ShaderOnLost drops them and ShaderOnRestore re-makes them (the device-loss
-/// handling calls both). The demo fills `shader` after InitFramework and
-/// empties it with ReleaseShader before ExitFramework; its destructor runs
-/// after main and finds nothing left.
+/// code is kept, so the device objects can be made again after a reset: the
+/// device-loss handling drops and re-makes them for every Shader object in
+/// being, and tells every Shader's effect of the loss and the reset.
+///
+/// Effects keep their pointer across a reset where the D3DX allows it. A D3DX
+/// that frees an effect's saved-state block in OnLostDevice (Windows') keeps
+/// the effect object, and handles taken from it still serve. A D3DX that keeps
+/// the block until the effect is released (Wine's) would hold the reset up on
+/// a Direct3D 9 that refuses Reset while a state block lives, so there every
+/// effect is replaced by its clone (same parameter values, same technique) on
+/// each loss. Which D3DX this is, is found out once per device from how a tiny
+/// effect holds the device across Begin, End and OnLostDevice. A program
+/// learns in its reset function (graphics.h, AddDeviceNotification) whether
+/// that reset cloned the effects (WereEffectsCloned); the new effect is then
+/// the Shader's lpEffect, and handles must be taken from it again. The demo fills `shader` after
+/// InitFramework and empties it with ReleaseShader before ExitFramework; its destructor runs after
+/// main and finds nothing left.
 ///
 /// Every operation needs the device: without one it returns E_FAIL and
 /// changes nothing. A failing D3DX or device call is shown with
@@ -62,11 +74,17 @@ class Shader {
     /// CreateEffectFromFile of `length` bytes of effect text (0: up to the NUL).
     HRESULT CreateEffectFromCode(const char *text, UINT length);
 
-    ID3DXEffect *lpEffect;                  ///< the effect, or NULL
+    /// The effect, or NULL; a new object after a reset that cloned effects.
+    ID3DXEffect *lpEffect;
     IDirect3DVertexShader9 *lpVertexShader; ///< the device's vertex shader, or NULL
     ID3DXBuffer *lpVertexShaderCode;        ///< its byte code, or NULL
     IDirect3DPixelShader9 *lpPixelShader;   ///< the device's pixel shader, or NULL
     ID3DXBuffer *lpPixelShaderCode;         ///< its byte code, or NULL
+
+  private:
+    friend struct ShaderList;
+    Shader *next_; // every Shader in being, for the device-loss handling
+    Shader *previous_;
 };
 
 /// The global Shader that the free functions below act on.
@@ -86,16 +104,19 @@ HRESULT AssembleShaderFromCode(const char *vsText, UINT vsLength, const char *ps
                                UINT psLength);
 /// Empties `shader` (shader.Release); call it before ExitFramework.
 HRESULT ReleaseShader();
-/// Before a device reset: drops the device shaders (the byte code stays) and
-/// tells the effect; an effect that answers E_NOTIMPL counts as told. The
-/// effect is then replaced by its clone (same parameter values, same
-/// technique), since some D3DX implementations keep device objects of an
-/// effect past OnLostDevice: handles taken from the old effect do not serve
-/// the new one.
+/// Before a device reset: drops the device shaders of `shader` (the byte code
+/// stays) and tells its effect; an effect that answers E_NOTIMPL counts as
+/// told. On a D3DX that keeps an effect's state block past OnLostDevice the
+/// effect is then replaced by its clone. The device-loss handling does this
+/// for every Shader itself.
 HRESULT ShaderOnLost();
-/// After a device reset: makes the device shaders again and tells the effect
-/// (E_NOTIMPL counts as success). S_OK on an empty `shader`.
+/// After a device reset: makes the device shaders of `shader` again and tells
+/// its effect (E_NOTIMPL counts as success). S_OK on an empty `shader`.
 HRESULT ShaderOnRestore();
+/// TRUE when the last device reset replaced every effect by its clone (see
+/// above), so lpEffect members are new and old handles serve no more; FALSE
+/// when the effects kept their pointer, or before any reset.
+BOOL WereEffectsCloned();
 
 // ---- Effects and constants (the global shader) ----------------------------
 

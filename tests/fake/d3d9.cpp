@@ -861,7 +861,45 @@ class FakeDevice final : public IDirect3DDevice9, public Lifetime, public Tracke
         *value = found != State().renderStates.end() ? found->second : 0;
         return Answer("IDirect3DDevice9::GetRenderState", D3D_OK);
     }
-    FAKE_NOTIMPL(IDirect3DDevice9, CreateStateBlock, (D3DSTATEBLOCKTYPE, IDirect3DStateBlock9 **))
+    // ---- State blocks
+    // Log: "IDirect3DDevice9::CreateStateBlock(1)", "IDirect3DStateBlock9::Release(block1)".
+    // A state block holds a reference to the device and, as on Windows, keeps
+    // Reset from succeeding while it lives.
+    class FakeStateBlock final : public IDirect3DStateBlock9,
+                                 public Lifetime,
+                                 public Tracked,
+                                 private DefaultPoolObject {
+      public:
+        FakeStateBlock(FakeDevice *device, const std::string &label)
+            : Lifetime(device), Tracked(static_cast<IDirect3DStateBlock9 *>(this), label, nullptr),
+              DefaultPoolObject(true), device_(device) {}
+        HRESULT STDMETHODCALLTYPE QueryInterface(REFIID, void **object) override {
+            *object = nullptr;
+            return E_NOINTERFACE;
+        }
+        ULONG STDMETHODCALLTYPE AddRef() override { return Ref(); }
+        ULONG STDMETHODCALLTYPE Release() override {
+            Record("IDirect3DStateBlock9::Release(%s)", Name());
+            return Unref();
+        }
+        HRESULT STDMETHODCALLTYPE GetDevice(IDirect3DDevice9 **device) override {
+            device_->AddRef();
+            *device = device_;
+            return D3D_OK;
+        }
+        HRESULT STDMETHODCALLTYPE Capture() override { return D3D_OK; }
+        HRESULT STDMETHODCALLTYPE Apply() override { return D3D_OK; }
+
+      private:
+        FakeDevice *device_;
+    };
+    HRESULT STDMETHODCALLTYPE CreateStateBlock(D3DSTATEBLOCKTYPE type,
+                                               IDirect3DStateBlock9 **block) override {
+        Record("IDirect3DDevice9::CreateStateBlock(%d)", type);
+        const HRESULT hr = Answer("IDirect3DDevice9::CreateStateBlock", D3D_OK);
+        *block = SUCCEEDED(hr) ? new FakeStateBlock(this, NextLabel("block")) : nullptr;
+        return hr;
+    }
     FAKE_OK(IDirect3DDevice9, BeginStateBlock, ())
     FAKE_NOTIMPL(IDirect3DDevice9, EndStateBlock, (IDirect3DStateBlock9 **))
     FAKE_OK(IDirect3DDevice9, SetClipStatus, (const D3DCLIPSTATUS9 *))

@@ -33,6 +33,7 @@ std::map<std::string, std::vector<unsigned char>> &Values() {
 }
 
 bool placeHigh = false;
+bool keepStateBlock = false;
 const ID3DXEffect *lastEffect = nullptr;
 
 int &EffectCount() {
@@ -107,7 +108,10 @@ class FakeEffect final : public Object<ID3DXEffect> {
         Values().clear();
         lastEffect = this;
     }
-    ~FakeEffect() override { device_->Release(); }
+    ~FakeEffect() override {
+        FreeStateBlock();
+        device_->Release();
+    }
 
     static void *operator new(size_t size) {
         for (uint64_t slot = 1; placeHigh && sizeof(void *) == 8 && slot < 64; ++slot) {
@@ -139,15 +143,61 @@ class FakeEffect final : public Object<ID3DXEffect> {
     // ---- What the framework uses
     HRESULT STDMETHODCALLTYPE SetTechnique(D3DXHANDLE technique) override {
         Record("ID3DXEffect::SetTechnique(%s, %s)", label_.c_str(), Text(technique).c_str());
-        return Answer("ID3DXEffect::SetTechnique");
+        const HRESULT hr = Answer("ID3DXEffect::SetTechnique");
+        if (SUCCEEDED(hr)) {
+            technique_ = Text(technique);
+        }
+        return hr;
     }
+    // Saves the device's state in a state block of its own, made at the
+    // first Begin, unless told not to.
     HRESULT STDMETHODCALLTYPE Begin(UINT *passes, DWORD flags) override {
         Record("ID3DXEffect::Begin(%s, 0x%lx)", label_.c_str(), flags);
         const HRESULT hr = Answer("ID3DXEffect::Begin");
         if (SUCCEEDED(hr) && passes != nullptr) {
             *passes = 1;
         }
+        if (SUCCEEDED(hr) && (flags & D3DXFX_DONOTSAVESTATE) == 0 && stateBlock_ == nullptr) {
+            device_->CreateStateBlock(D3DSBT_ALL, &stateBlock_);
+        }
         return hr;
+    }
+    // Windows' D3DX frees the state block here, Wine's keeps it.
+    HRESULT STDMETHODCALLTYPE OnLostDevice() override {
+        Record("ID3DXEffect::OnLostDevice(%s)", label_.c_str());
+        const HRESULT hr = Answer("ID3DXEffect::OnLostDevice");
+        if (!keepStateBlock) {
+            FreeStateBlock();
+        }
+        return hr;
+    }
+    // A new effect with this one's parameter values and technique, and no
+    // state block.
+    HRESULT STDMETHODCALLTYPE CloneEffect(IDirect3DDevice9 *device, ID3DXEffect **clone) override {
+        Record("ID3DXEffect::CloneEffect(%s, %s)", label_.c_str(), Label(device).c_str());
+        const HRESULT hr = Answer("ID3DXEffect::CloneEffect");
+        if (FAILED(hr) || device == nullptr || clone == nullptr) {
+            return FAILED(hr) ? hr : D3DERR_INVALIDCALL;
+        }
+        auto *copy = new FakeEffect(device);
+        Values() = copy->values_ = values_;
+        copy->technique_ = technique_;
+        *clone = copy;
+        return D3D_OK;
+    }
+    D3DXHANDLE STDMETHODCALLTYPE GetCurrentTechnique() override {
+        return technique_.empty() ? nullptr : technique_.c_str();
+    }
+    // Techniques are known by the name their handle is.
+    HRESULT STDMETHODCALLTYPE GetTechniqueDesc(D3DXHANDLE technique,
+                                               D3DXTECHNIQUE_DESC *desc) override {
+        if (technique == nullptr || desc == nullptr) {
+            return D3DERR_INVALIDCALL;
+        }
+        *desc = {};
+        desc->Name = technique;
+        desc->Passes = 1;
+        return D3D_OK;
     }
     HRESULT STDMETHODCALLTYPE BeginPass(UINT pass) override {
         Record("ID3DXEffect::BeginPass(%s, %u)", label_.c_str(), pass);
@@ -155,7 +205,6 @@ class FakeEffect final : public Object<ID3DXEffect> {
     }
     FX_RECORDED(EndPass)
     FX_RECORDED(End)
-    FX_RECORDED(OnLostDevice)
     FX_RECORDED(OnResetDevice)
     HRESULT STDMETHODCALLTYPE SetMatrix(D3DXHANDLE parameter, const D3DXMATRIX *matrix) override {
         Record("ID3DXEffect::SetMatrix(%s, %s)", label_.c_str(), Text(parameter).c_str());
@@ -175,7 +224,6 @@ class FakeEffect final : public Object<ID3DXEffect> {
     // ---- The rest of ID3DXBaseEffect
     FX_NOTIMPL(GetDesc, (D3DXEFFECT_DESC *))
     FX_NOTIMPL(GetParameterDesc, (D3DXHANDLE, D3DXPARAMETER_DESC *))
-    FX_NOTIMPL(GetTechniqueDesc, (D3DXHANDLE, D3DXTECHNIQUE_DESC *))
     FX_NOTIMPL(GetPassDesc, (D3DXHANDLE, D3DXPASS_DESC *))
     FX_NOTIMPL(GetFunctionDesc, (D3DXHANDLE, D3DXFUNCTION_DESC *))
     FX_HANDLE(GetParameter, (D3DXHANDLE, UINT))
@@ -190,7 +238,14 @@ class FakeEffect final : public Object<ID3DXEffect> {
     FX_HANDLE(GetFunctionByName, (const char *))
     FX_HANDLE(GetAnnotation, (D3DXHANDLE, UINT))
     FX_HANDLE(GetAnnotationByName, (D3DXHANDLE, const char *))
-    FX_NOTIMPL(GetValue, (D3DXHANDLE, void *, UINT))
+    HRESULT STDMETHODCALLTYPE GetValue(D3DXHANDLE parameter, void *data, UINT bytes) override {
+        auto found = values_.find(Text(parameter));
+        if (found == values_.end() || data == nullptr || bytes < found->second.size()) {
+            return D3DERR_INVALIDCALL;
+        }
+        std::memcpy(data, found->second.data(), found->second.size());
+        return D3D_OK;
+    }
     FX_NOTIMPL(SetBool, (D3DXHANDLE, WINBOOL))
     FX_NOTIMPL(GetBool, (D3DXHANDLE, WINBOOL *))
     FX_NOTIMPL(SetBoolArray, (D3DXHANDLE, const WINBOOL *, UINT))
@@ -228,7 +283,6 @@ class FakeEffect final : public Object<ID3DXEffect> {
 
     // ---- The rest of ID3DXEffect
     FX_NOTIMPL(GetPool, (ID3DXEffectPool **))
-    FX_HANDLE(GetCurrentTechnique, ())
     FX_NOTIMPL(ValidateTechnique, (D3DXHANDLE))
     FX_NOTIMPL(FindNextValidTechnique, (D3DXHANDLE, D3DXHANDLE *))
     WINBOOL STDMETHODCALLTYPE IsParameterUsed(D3DXHANDLE, D3DXHANDLE) override { return TRUE; }
@@ -241,7 +295,6 @@ class FakeEffect final : public Object<ID3DXEffect> {
 #if D3DX_SDK_VERSION >= 26
     FX_NOTIMPL(DeleteParameterBlock, (D3DXHANDLE))
 #endif
-    FX_NOTIMPL(CloneEffect, (IDirect3DDevice9 *, ID3DXEffect **))
 #if D3DX_SDK_VERSION >= 27
     FX_NOTIMPL(SetRawValue, (D3DXHANDLE, const void *, UINT, UINT))
 #endif
@@ -252,22 +305,35 @@ class FakeEffect final : public Object<ID3DXEffect> {
         Scripted(name, &hr);
         return hr;
     }
-    static HRESULT Store(const char *name, D3DXHANDLE parameter, const void *data, UINT bytes) {
+    HRESULT Store(const char *name, D3DXHANDLE parameter, const void *data, UINT bytes) {
         const HRESULT hr = Answer(name);
         if (SUCCEEDED(hr) && parameter != nullptr && data != nullptr) {
             const auto *begin = static_cast<const unsigned char *>(data);
             Values()[parameter].assign(begin, begin + bytes);
+            values_[parameter].assign(begin, begin + bytes);
         }
         return hr;
     }
 
+    void FreeStateBlock() {
+        if (stateBlock_ != nullptr) {
+            stateBlock_->Release();
+            stateBlock_ = nullptr;
+        }
+    }
+
     IDirect3DDevice9 *device_;
     std::string label_;
+    std::string technique_;
+    std::map<std::string, std::vector<unsigned char>> values_; // by parameter name
+    IDirect3DStateBlock9 *stateBlock_ = nullptr;
 };
 
 } // namespace
 
 void PlaceEffectsOn4GiBBoundaries(bool on) { placeHigh = on; }
+
+void KeepEffectStateBlocks(bool keep) { keepStateBlock = keep; }
 
 const ID3DXEffect *LastEffect() { return lastEffect; }
 

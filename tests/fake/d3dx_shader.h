@@ -24,8 +24,17 @@
 // "ID3DXEffect::SetMatrix(effect1, mWorldViewProj)",
 // "ID3DXEffect::SetValue(effect1, ColorDiffuse, 16)",
 // "ID3DXEffect::OnLostDevice(effect1)", "ID3DXEffect::OnResetDevice(effect1)",
+// "ID3DXEffect::CloneEffect(effect1, device1)",
 // "ID3DXEffect::Release(effect1)"; other methods by name alone, answering
-// E_NOTIMPL (or NULL handles).
+// E_NOTIMPL (or NULL handles). GetValue gives back what SetValue or
+// SetMatrix gave a parameter of that name. Techniques are handled by name: the current
+// technique's handle is its name, which GetTechniqueDesc gives back.
+//
+// Begin without D3DXFX_DONOTSAVESTATE makes a device state block once (it
+// holds the device and keeps Reset from succeeding); OnLostDevice frees it,
+// as Windows' D3DX does, or, after KeepEffectStateBlocks(true), keeps it
+// until the effect goes, as Wine's does. A clone has the effect's parameter
+// values and technique and no state block.
 //
 // Scripts (fake::Fail with the function's or method's log name): a scripted
 // creating call creates nothing and, when an error buffer was asked for,
@@ -52,6 +61,9 @@ std::vector<unsigned char> EffectValue(const std::string &parameter);
 // (multiples of 4 GiB), as a 64-bit process may see them; a 32-bit process
 // has no such addresses, and there it changes nothing.
 void PlaceEffectsOn4GiBBoundaries(bool on);
+
+// While set, effects keep their state block past OnLostDevice (see above).
+void KeepEffectStateBlocks(bool keep);
 
 // The effect created last, as its creator received it; null before any.
 const ID3DXEffect *LastEffect();

@@ -1,8 +1,10 @@
 // A real device loss on Wine's Direct3D 9: the framework full-screen, with
-// every kind of resource loaded and in use, loses its device when another
-// window takes the foreground and gets it back when its own window is
+// every kind of resource loaded and in use, and default-pool objects of the
+// program's own kept through the device notifications, loses its device when
+// another window takes the foreground and gets it back when its own window is
 // restored. Full-screen needs a back buffer of the screen's size: the
-// program takes whatever size the display has.
+// program takes whatever size the display has. The same program also changes
+// its display mode at run time.
 #include <fw/app/framework.h>
 #include <fw/app/window.h>
 #include <fw/graphics/graphics.h>
@@ -178,7 +180,7 @@ class Intruder {
     volatile bool ready_ = false;
 };
 
-// ---- The program ---------------------------------------------------------------
+// ---- Drawing -----------------------------------------------------------------------
 
 // A square of clip space, (x, y) its centre and h its half side.
 void DrawSquare(float x, float y, float h) {
@@ -195,12 +197,177 @@ D3DXMATRIX Placed(float scale, float x, float y) {
     return scaling * moving;
 }
 
+// A square of `scale` at (x, y) through the effect's technique "test_effect",
+// in `colour` given to its parameter `colourParameter`.
+void DrawEffectSquare(ID3DXEffect *effect, D3DXHANDLE colourParameter, const float colour[4],
+                      float scale, float x, float y) {
+    const D3DXMATRIX square = Placed(scale, x, y);
+    UINT passes = 0;
+    effect->SetTechnique("test_effect");
+    effect->SetMatrix("mWorldViewProj", &square);
+    effect->SetValue(colourParameter, colour, 4 * sizeof(float));
+    if (effect->Begin(&passes, 0) == S_OK && effect->BeginPass(0) == S_OK) {
+        DrawSquare(0.0f, 0.0f, 1.0f);
+        effect->EndPass();
+    }
+    effect->End();
+}
+
+// ---- The program's own default-pool objects -----------------------------------
+
+// The preset word in force when the device goes; fog among its states.
+constexpr DWORD kPresetWord =
+    RSF_BLEND | RSF_MODULATE | RSF_LINEAR | RSF_ZBUFFER | RSF_FOG | RSF_CULL | RSF_LIGHTING;
+
+// The device states a preset word sets, read back from the device.
+std::vector<DWORD> PresetStates() {
+    IDirect3DDevice9 *device = GetDevice();
+    std::vector<DWORD> values;
+    for (D3DRENDERSTATETYPE state :
+         {D3DRS_FOGENABLE, D3DRS_CULLMODE, D3DRS_ZENABLE, D3DRS_ZWRITEENABLE, D3DRS_LIGHTING,
+          D3DRS_ALPHABLENDENABLE, D3DRS_SRCBLEND, D3DRS_DESTBLEND}) {
+        values.push_back(0xDEADBEEF);
+        device->GetRenderState(state, &values.back());
+    }
+    for (D3DTEXTURESTAGESTATETYPE state : {D3DTSS_ALPHAOP, D3DTSS_COLORARG1, D3DTSS_COLORARG2}) {
+        values.push_back(0xDEADBEEF);
+        device->GetTextureStageState(0, state, &values.back());
+    }
+    for (D3DSAMPLERSTATETYPE state : {D3DSAMP_MAGFILTER, D3DSAMP_MINFILTER, D3DSAMP_MIPFILTER}) {
+        values.push_back(0xDEADBEEF);
+        device->GetSamplerState(0, state, &values.back());
+    }
+    return values;
+}
+
+struct ColouredVertex {
+    float x, y, z;
+    D3DCOLOR colour;
+};
+constexpr DWORD kColouredFvf = D3DFVF_XYZ | D3DFVF_DIFFUSE;
+
+// What a program makes in the default pool itself and lets go of and makes
+// again through the device notifications: a render target filled yellow, a
+// dynamic vertex buffer drawing a blue square, a D3DX font, and a second
+// effect (in a Shader of its own) drawing a green square through a handle.
+struct ProgramObjects {
+    IDirect3DTexture9 *target = nullptr;
+    IDirect3DVertexBuffer9 *vertices = nullptr;
+    ID3DXFont *font = nullptr;
+    Shader second;
+    D3DXHANDLE colour = nullptr;
+    int resets = 0;
+    bool cloned = false;
+    std::vector<DWORD> statesAfterReset; // read first thing in the reset function
+
+    HRESULT Make() {
+        IDirect3DDevice9 *device = GetDevice();
+        HRESULT hr = device->CreateTexture(64, 64, 1, D3DUSAGE_RENDERTARGET, D3DFMT_X8R8G8B8,
+                                           D3DPOOL_DEFAULT, &target, nullptr);
+        IDirect3DSurface9 *surface = nullptr;
+        if (SUCCEEDED(hr) && SUCCEEDED(hr = target->GetSurfaceLevel(0, &surface))) {
+            hr = device->ColorFill(surface, nullptr, 0xFFFFFF00);
+            surface->Release();
+        }
+        if (SUCCEEDED(hr)) {
+            hr = device->CreateVertexBuffer(4 * sizeof(ColouredVertex),
+                                            D3DUSAGE_DYNAMIC | D3DUSAGE_WRITEONLY, kColouredFvf,
+                                            D3DPOOL_DEFAULT, &vertices, nullptr);
+        }
+        return hr;
+    }
+    void Release() {
+        if (GetDevice() != nullptr) {
+            GetDevice()->SetStreamSource(0, nullptr, 0, 0);
+        }
+        if (vertices != nullptr) {
+            vertices->Release();
+            vertices = nullptr;
+        }
+        if (target != nullptr) {
+            target->Release();
+            target = nullptr;
+        }
+    }
+
+    static HRESULT Lost(void *self) {
+        auto &program = *static_cast<ProgramObjects *>(self);
+        program.Release();
+        return program.font->OnLostDevice();
+    }
+    static HRESULT Reset(void *self) {
+        auto &program = *static_cast<ProgramObjects *>(self);
+        program.statesAfterReset = PresetStates();
+        ++program.resets;
+        // A clone is a new effect: its handles are taken again.
+        program.cloned = WereEffectsCloned() != FALSE;
+        if (program.cloned) {
+            program.colour = program.second.lpEffect->GetParameterByName(nullptr, "ColorDiffuse");
+        }
+        const HRESULT hr = program.Make();
+        return SUCCEEDED(hr) ? program.font->OnResetDevice() : hr;
+    }
+};
+
+// In a column of their own right of the middle: the text at the top, then
+// the render target, the vertex buffer's square and the effect's square.
+void DrawProgramObjects(ProgramObjects &program) {
+    IDirect3DDevice9 *device = GetDevice();
+    const float w = static_cast<float>(GetWidth()), h = static_cast<float>(GetHeight());
+    SetRenderStateFlags(RSF_MODULATE | RSF_POINT);
+    device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+    device->SetTexture(0, program.target);
+    DrawRect(0.51f * w, 0.61f * h, 0.59f * w, 0.69f * h, 0xFFFFFFFF);
+    device->SetTexture(0, nullptr);
+
+    D3DXMATRIX identity;
+    D3DXMatrixIdentity(&identity);
+    SetWorldMatrix(&identity);
+    ColouredVertex *v = nullptr;
+    if (SUCCEEDED(program.vertices->Lock(0, 0, reinterpret_cast<void **>(&v), D3DLOCK_DISCARD))) {
+        for (int i = 0; i < 4; ++i) { // a square of half side 0.08 at (0.1, -0.55)
+            v[i] = {i % 2 ? 0.18f : 0.02f, i < 2 ? -0.47f : -0.63f, 0.5f, 0xFF0000FF};
+        }
+        program.vertices->Unlock();
+    }
+    device->SetFVF(kColouredFvf);
+    device->SetStreamSource(0, program.vertices, 0, sizeof(ColouredVertex));
+    device->DrawPrimitive(D3DPT_TRIANGLESTRIP, 0, 2);
+    device->SetStreamSource(0, nullptr, 0, 0);
+
+    const float green[4] = {0.0f, 1.0f, 0.0f, 1.0f};
+    DrawEffectSquare(program.second.lpEffect, program.colour, green, 0.08f, 0.1f, -0.8f);
+
+    RECT rect = {static_cast<LONG>(0.48f * w), static_cast<LONG>(0.5f * h) + 8, 0, 0};
+    program.font->DrawTextA(nullptr, "PRG", -1, &rect, DT_NOCLIP, 0xFFFFFFFF);
+}
+
+// The program's objects in a frame of any size, away from their edges.
+void ExpectProgramObjects(const pixels::Image &image) {
+    const LONG w = static_cast<LONG>(image.width), h = static_cast<LONG>(image.height);
+    EXPECT_TRUE(pixels::AreaIs(image, {w * 52 / 100, h * 62 / 100, w * 58 / 100, h * 68 / 100},
+                               0xFFFFFF00, 2))
+        << "the program's render target";
+    EXPECT_TRUE(pixels::AreaIs(image, {w * 52 / 100, h * 745 / 1000, w * 58 / 100, h * 805 / 1000},
+                               0xFF0000FF, 2))
+        << "the program's vertex buffer";
+    EXPECT_TRUE(pixels::AreaIs(image, {w * 52 / 100, h * 87 / 100, w * 58 / 100, h * 93 / 100},
+                               0xFF00FF00, 2))
+        << "the program's effect";
+    EXPECT_GT(
+        pixels::Count(image, {w * 48 / 100, h / 2, w * 48 / 100 + 100, h / 2 + 60}, 0xFFFFFFFF, 8),
+        50)
+        << "the program's font";
+}
+
+// ---- The program ---------------------------------------------------------------
+
 // The frame: in clip space the strips mesh in the top-left quarter, the box
 // mesh in the top-right one, a magenta square of the shader pair and a cyan
 // one of the effect at the bottom right; the keyed texture and two lines of
 // text at the bottom left; over all of it the blur's glow. Every part sets
 // the states it needs, as after a reset the device has its defaults.
-void DrawScene() {
+void DrawScene(ProgramObjects &program) {
     IDirect3DDevice9 *device = GetDevice();
     D3DXMATRIX identity;
     D3DXMatrixIdentity(&identity);
@@ -229,31 +396,25 @@ void DrawScene() {
     device->SetPixelShader(nullptr);
 
     device->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
-    const D3DXMATRIX square = Placed(0.15f, 0.5f, -0.75f);
     const float cyan[4] = {0.0f, 1.0f, 1.0f, 1.0f};
-    UINT passes = 0;
-    SetTechnique("test_effect");
-    SetEffectMatrix("mWorldViewProj", &square);
-    SetEffectValue("ColorDiffuse", cyan, sizeof cyan);
-    if (BeginEffect(&passes) == S_OK && BeginPass(0) == S_OK) {
-        DrawSquare(0.0f, 0.0f, 1.0f);
-        EndPass();
-    }
-    EndEffect();
+    DrawEffectSquare(shader.lpEffect, "ColorDiffuse", cyan, 0.15f, 0.5f, -0.75f);
 
+    DrawProgramObjects(program);
     DrawString(0, 40, h / 2 + 40, 0xFFFFFFFF, 2, "HIH");
     DrawString(1, 40, h / 2 + 120, 0xFFFFFFFF, 1, "fw fw fw");
     DrawEffectGaussianBlur(0x40FFFFFF);
 }
 
-class RealLoss : public ::testing::Test {
+// The framework with every kind of resource of its own and the program's
+// objects, at the given size.
+class RealProgram : public ::testing::Test {
   protected:
-    void SetUp() override {
-        const int width = GetSystemMetrics(SM_CXSCREEN), height = GetSystemMetrics(SM_CYSCREEN);
-        ASSERT_EQ(InitFramework("fw", width, height, 0), 0)
+    void Start(int width, int height, int windowed) {
+        ASSERT_EQ(InitFramework("fw", width, height, windowed), 0)
             << ::testing::PrintToString(answerer_.Texts());
-        ASSERT_EQ(var.d3dpp.Windowed, FALSE);
-        std::printf("full-screen %d x %d on %s\n", width, height, GetAdapterDescription());
+        ASSERT_EQ(var.d3dpp.Windowed, windowed);
+        std::printf("%s %d x %d on %s\n", windowed ? "windowed" : "full-screen", width, height,
+                    GetAdapterDescription());
         ASSERT_EQ(CreateFontData(0, "DejaVu Sans", 48), S_OK);
         ASSERT_EQ(CreateFontData(1, "DejaVu Sans", 24), S_OK);
         ASSERT_EQ(LoadMesh(0, "strips.x"), 0);
@@ -266,20 +427,56 @@ class RealLoss : public ::testing::Test {
                                              &probe, nullptr))) {
             GTEST_SKIP() << "effects from source are not supported by this Direct3D implementation";
         }
+        // The evidence of which D3DX this is: a state block kept past
+        // OnLostDevice holds a reference to the device.
+        const ULONG before = DeviceReferences();
+        UINT passes = 0;
+        if (SUCCEEDED(probe->Begin(&passes, 0))) {
+            probe->End();
+        }
+        probe->OnLostDevice();
+        const ULONG after = DeviceReferences();
         probe->Release();
+        keepsStateBlock_ = after > before;
+        std::printf("device references around an effect's Begin, End and OnLostDevice: %lu -> "
+                    "%lu: this D3DX %s the state block\n",
+                    before, after, keepsStateBlock_ ? "keeps" : "frees");
         ASSERT_EQ(CreateEffectFromFile("etest.fx"), S_OK);
+
+        ASSERT_EQ(program_.second.CreateEffectFromFile("etest.fx"), S_OK);
+        program_.colour = program_.second.lpEffect->GetParameterByName(nullptr, "ColorDiffuse");
+        ASSERT_NE(program_.colour, nullptr);
+        ASSERT_EQ(D3DXCreateFontA(GetDevice(), 32, 0, FW_BOLD, 1, FALSE, DEFAULT_CHARSET,
+                                  OUT_DEFAULT_PRECIS, DEFAULT_QUALITY, DEFAULT_PITCH | FF_DONTCARE,
+                                  "DejaVu Sans", &program_.font),
+                  S_OK);
+        ASSERT_EQ(program_.Make(), S_OK);
+        ASSERT_EQ(AddDeviceNotification(ProgramObjects::Lost, ProgramObjects::Reset, &program_),
+                  S_OK);
+        registered_ = true;
         EnableFlip();
         SetAfterimageColor(0x80FFFFFF);
         WrapDevice(GetDevice());
-        intruder_ = new Intruder(GetWindowHandle());
     }
     void TearDown() override {
-        delete intruder_;
         EXPECT_EQ(answerer_.Texts(), std::vector<std::string>()) << "no box";
         EXPECT_EQ(quits_, 0) << "the frame loop goes on";
+        if (registered_) {
+            RemoveDeviceNotification(ProgramObjects::Lost, ProgramObjects::Reset, &program_);
+        }
+        program_.Release();
+        if (program_.font != nullptr) {
+            program_.font->Release();
+        }
+        program_.second.Release();
         ReleaseShader();
         UnwrapDevice(GetDevice());
         ExitFramework();
+    }
+
+    static ULONG DeviceReferences() {
+        GetDevice()->AddRef();
+        return GetDevice()->Release();
     }
 
     // One pass of the frame loop, as a program on the framework runs it;
@@ -287,7 +484,12 @@ class RealLoss : public ::testing::Test {
     HRESULT Frame(pixels::Image *image = nullptr) {
         quits_ += UpdateFramework() == 0 ? 1 : 0;
         if (ClearAndBeginScene(0xFF000000, 0) == 0) {
-            DrawScene();
+            DrawScene(program_);
+            // The word in force when the frame ends (and the device goes).
+            SetRenderStateFlags(kPresetWord);
+            if (statesOfWord_.empty()) {
+                statesOfWord_ = PresetStates();
+            }
             EndScene();
             if (image != nullptr) {
                 EXPECT_TRUE(pixels::Read(GetDevice(), GetFlipSurface(), image));
@@ -304,6 +506,27 @@ class RealLoss : public ::testing::Test {
         }
         Frame(&image);
         return image;
+    }
+
+    boxes::Answerer answerer_;
+    ProgramObjects program_;
+    bool registered_ = false;
+    bool keepsStateBlock_ = false;
+    std::vector<DWORD> statesOfWord_; // read back right after the word was set
+    int quits_ = 0;
+};
+
+class RealLoss : public RealProgram {
+  protected:
+    void SetUp() override {
+        Start(GetSystemMetrics(SM_CXSCREEN), GetSystemMetrics(SM_CYSCREEN), 0);
+        if (!IsSkipped() && !HasFatalFailure()) {
+            intruder_ = new Intruder(GetWindowHandle());
+        }
+    }
+    void TearDown() override {
+        delete intruder_;
+        RealProgram::TearDown();
     }
 
     // What must not go while the device is lost.
@@ -344,9 +567,7 @@ class RealLoss : public ::testing::Test {
         return true;
     }
 
-    boxes::Answerer answerer_;
     Intruder *intruder_ = nullptr;
-    int quits_ = 0;
 };
 
 TEST_F(RealLoss, AfterARealLossTheSameFrameIsDrawnAgain) {
@@ -371,13 +592,30 @@ TEST_F(RealLoss, AfterARealLossTheSameFrameIsDrawnAgain) {
         << "text";
     EXPECT_GT(pixels::Count(before, {40, h / 2 + 120, 200, h / 2 + 150}, 0xFFFFFFFF, 8), 50)
         << "text";
+    ExpectProgramObjects(before);
+    const D3DXHANDLE handle = program_.colour;
 
     if (!LoseAndRestore(3)) {
         GTEST_SKIP() << "this Direct3D 9 keeps a full-screen device when another window takes "
                         "the foreground";
     }
     PrintTimeline();
-    EXPECT_EQ(failedResets, 0);
+    EXPECT_EQ(failedResets, 0) << "reset at the first attempt";
+    EXPECT_EQ(program_.resets, 1);
+    // The stored word is on the device again before the program's reset
+    // function runs, fog included.
+    ASSERT_FALSE(statesOfWord_.empty());
+    EXPECT_EQ(statesOfWord_[0], static_cast<DWORD>(TRUE)) << "fog";
+    EXPECT_EQ(program_.statesAfterReset, statesOfWord_);
+    // The effects were cloned exactly where this D3DX keeps the state block;
+    // elsewhere the handle taken before the loss still serves (the frame
+    // below draws with it).
+    EXPECT_EQ(program_.cloned, keepsStateBlock_);
+    std::printf("effects %s\n", program_.cloned ? "cloned: handles taken again"
+                                                : "kept: handles taken before the loss serve");
+    if (!program_.cloned) {
+        EXPECT_EQ(program_.colour, handle);
+    }
     // Right after the reset: the state kept, both flip buffers new and clear.
     EXPECT_TRUE(var.bFlip);
     EXPECT_EQ(var.dwAfterimageColor, 0x80FFFFFFu);
@@ -386,7 +624,9 @@ TEST_F(RealLoss, AfterARealLossTheSameFrameIsDrawnAgain) {
         ASSERT_TRUE(pixels::Read(GetDevice(), flip, &image));
         EXPECT_TRUE(pixels::AreaIs(image, {0, 0, w, h}, 0x00000000, 0)) << "a cleared flip buffer";
     }
-    EXPECT_TRUE(pixels::Same(SettledFrame(), before, 2));
+    const pixels::Image after = SettledFrame();
+    ExpectProgramObjects(after);
+    EXPECT_TRUE(pixels::Same(after, before, 2));
 }
 
 // Each reset succeeds at once, and a lost device costs nothing that stays.
@@ -434,7 +674,65 @@ TEST_F(RealLoss, TwentyLossesInARowLeaveNothingBehind) {
     std::printf("median growth per loss: %lu KiB\n",
                 static_cast<unsigned long>(growth[growth.size() / 2] / 1024));
     EXPECT_LE(growth[growth.size() / 2], 128u * 1024);
+    EXPECT_EQ(program_.resets, 20);
     EXPECT_TRUE(pixels::Same(SettledFrame(), before, 2));
+}
+
+// Windowed 640 x 480, full screen at the display's size, windowed 800 x 600:
+// each frame at its size with the program's objects alive, and no box.
+class RealModeChange : public RealProgram {
+  protected:
+    void SetUp() override { Start(640, 480, 1); }
+};
+
+TEST_F(RealModeChange, EachModeDrawsTheFrameAtItsSize) {
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const struct {
+        int width, height, windowed;
+    } modes[] = {{640, 480, 1}, {screenWidth, screenHeight, 0}, {800, 600, 1}};
+    timeline.clear();
+    timelineStart = Now();
+    for (const auto &mode : modes) {
+        SCOPED_TRACE(::testing::Message() << mode.width << " x " << mode.height
+                                          << (mode.windowed ? " windowed" : " full screen"));
+        if (mode.width != GetWidth() || mode.windowed != IsWindowed()) {
+            Note(mode.windowed ? "ChangeDisplayMode windowed" : "ChangeDisplayMode full screen",
+                 S_OK, true);
+            const int before = program_.resets;
+            ASSERT_EQ(ChangeDisplayMode(mode.width, mode.height, mode.windowed), S_OK);
+            EXPECT_EQ(program_.resets, before + 1);
+        }
+        EXPECT_EQ(GetWidth(), mode.width);
+        EXPECT_EQ(GetHeight(), mode.height);
+        EXPECT_EQ(var.d3dpp.Windowed, mode.windowed);
+        const pixels::Image image = SettledFrame();
+        Note("frame read back", S_OK, true);
+        EXPECT_EQ(image.width, static_cast<UINT>(mode.width));
+        EXPECT_EQ(image.height, static_cast<UINT>(mode.height));
+        ExpectProgramObjects(image);
+        D3DSURFACE_DESC blur = {};
+        var.lpEffectSurface->GetDesc(&blur);
+        EXPECT_EQ(blur.Width, static_cast<UINT>(mode.width)) << "the blur's target";
+    }
+    // Alt+Enter switches only where the program asked for it: to full screen
+    // at the display's size and back to the last window.
+    const auto altEnter = [] {
+        Note("Alt+Enter", S_OK, true);
+        SendMessageA(GetWindowHandle(), WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
+    };
+    altEnter();
+    EXPECT_EQ(IsWindowed(), 1) << "off by default";
+    SetAltEnterToggles(TRUE);
+    for (int windowed : {0, 1}) {
+        altEnter();
+        EXPECT_EQ(IsWindowed(), windowed);
+        EXPECT_EQ(GetWidth(), windowed ? 800 : screenWidth);
+        ExpectProgramObjects(SettledFrame());
+    }
+    SetAltEnterToggles(FALSE);
+    PrintTimeline();
+    EXPECT_EQ(failedResets, 0);
 }
 
 } // namespace

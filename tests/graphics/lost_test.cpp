@@ -2,7 +2,9 @@
 // and resets started at every phase of a frame. (The real reset is a real
 // test: Wine refuses it while a default-pool object is alive.)
 #include "fake/d3dx_resources.h"
+#include "fake/d3dx_shader.h"
 #include "graphics_test.h"
+#include <fw/app/window.h>
 #include <fw/resources/font.h>
 #include <fw/resources/mesh.h>
 #include <fw/resources/texture.h>
@@ -14,6 +16,40 @@
 namespace graphics_test {
 namespace {
 
+// A program's notification pair: each call is logged with the pair's name,
+// answers `result`, and may run `also` (to register or remove from inside).
+struct Program {
+    explicit Program(const char *name_, HRESULT reset_ = S_OK, HRESULT lost_ = S_OK)
+        : name(name_), reset(reset_), lost(lost_) {}
+    const char *name;
+    HRESULT reset; // what its reset function answers
+    HRESULT lost;  // and its lost function
+    std::function<void()> also;
+};
+
+HRESULT ProgramLost(void *context) {
+    auto *program = static_cast<Program *>(context);
+    fake::Record("lost(%s)", program->name);
+    if (program->also) {
+        program->also();
+    }
+    return program->lost;
+}
+
+HRESULT ProgramReset(void *context) {
+    auto *program = static_cast<Program *>(context);
+    fake::Record("reset(%s)", program->name);
+    return program->reset;
+}
+
+// Registrations are the process's: each test takes out what it put in.
+std::vector<Program *> registered;
+
+void Register(Program *program) {
+    ASSERT_EQ(AddDeviceNotification(ProgramLost, ProgramReset, program), S_OK);
+    registered.push_back(program);
+}
+
 class DeviceLoss : public GraphicsTest {
   protected:
     void SetUp() override {
@@ -21,6 +57,11 @@ class DeviceLoss : public GraphicsTest {
         fake::ResetD3DXResources();
     }
     void TearDown() override {
+        for (Program *program : registered) {
+            RemoveDeviceNotification(ProgramLost, ProgramReset, program);
+        }
+        registered.clear();
+        fake::KeepEffectStateBlocks(false);
         ReleaseShader();
         GraphicsTest::TearDown();
     }
@@ -119,8 +160,23 @@ INSTANTIATE_TEST_SUITE_P(
                      ASSERT_EQ(AssembleShaderFromCode("vs", 0, "ps", 0), S_OK);
                      fake::Fail("IDirect3DDevice9::CreateVertexShader", E_OUTOFMEMORY);
                  },
+                 D3DERR_DEVICENOTRESET, "HandlePresentParam : Failed : OnRestore\n", E_OUTOFMEMORY},
+        FatalRow{"CreateResource",
+                 [] { fake::Fail("IDirect3DDevice9::CreateTexture", E_OUTOFMEMORY); },
+                 D3DERR_DEVICENOTRESET, "HandlePresentParam : Failed : OnRestore\n", E_OUTOFMEMORY},
+        FatalRow{"ResetNotification",
+                 [] {
+                     static Program failing{"failing", D3DERR_OUTOFVIDEOMEMORY};
+                     Register(&failing);
+                 },
                  D3DERR_DEVICENOTRESET, "HandlePresentParam : Failed : OnRestore\n",
-                 E_OUTOFMEMORY}),
+                 D3DERR_OUTOFVIDEOMEMORY},
+        FatalRow{"LostNotification",
+                 [] {
+                     static Program failing{"failing", S_OK, E_FAIL};
+                     Register(&failing);
+                 },
+                 D3DERR_DEVICENOTRESET, "HandlePresentParam : Failed : OnLost\n", E_FAIL}),
     [](const ::testing::TestParamInfo<FatalRow> &info) { return info.param.name; });
 
 TEST_F(DeviceLoss, OnLostIsTriedThirtyOneTimes) {
@@ -163,6 +219,116 @@ INSTANTIATE_TEST_SUITE_P(, ResetMidFrame,
                                            std::make_pair("InsideAScene", 1),
                                            std::make_pair("AfterEndScene", 2)),
                          [](const auto &info) { return std::string(info.param.first); });
+
+// The program's lost functions run newest first before fw lets go of its
+// own objects; after the reset and fw's restore, with the preset word on the
+// device again, its reset functions run oldest first.
+TEST_F(DeviceLoss, ProgramNotificationsRunAroundFwsOwn) {
+    StartWithResources();
+    Program first{"first"}, second{"second"};
+    Register(&first);
+    Register(&second);
+    SetRenderStateFlags(RSF_FOG | RSF_ZBUFFER);
+    fake::ClearCalls();
+
+    EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0);
+
+    const Calls program = fake::CallsOf("lost(");
+    EXPECT_EQ(program, (Calls{"lost(second)", "lost(first)"}));
+    EXPECT_EQ(fake::CallsOf("reset("), (Calls{"reset(first)", "reset(second)"}));
+    EXPECT_LT(IndexOf("lost(first)"), IndexOf("ID3DXFont::OnLostDevice(font1)"));
+    EXPECT_LT(IndexOf("ID3DXFont::OnResetDevice(font1)"), IndexOf("reset(first)"));
+    const Calls fog = fake::CallsOf(RenderState(D3DRS_FOGENABLE, TRUE));
+    ASSERT_EQ(fog.size(), 1u) << "the stored word, put back";
+    EXPECT_GT(IndexOf(fog[0]), IndexOf(Dev("Reset")));
+    EXPECT_LT(IndexOf(fog[0]), IndexOf("reset(first)"));
+    EXPECT_EQ(GetRenderStateFlags(), static_cast<DWORD>(RSF_FOG | RSF_ZBUFFER));
+}
+
+// A pair added inside a notification first runs at the next reset; a pair
+// removed inside one runs no more, in that pass already.
+TEST_F(DeviceLoss, RegisteringAndRemovingInsideANotificationIsSafe) {
+    Start();
+    Program added{"added"}, removed{"removed"}, changer{"changer"};
+    Register(&removed);
+    changer.also = [&] {
+        RemoveDeviceNotification(ProgramLost, ProgramReset, &removed);
+        Register(&added);
+        changer.also = nullptr;
+    };
+    Register(&changer);
+
+    EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0);
+    EXPECT_EQ(fake::CallsOf("lost("), (Calls{"lost(changer)"}));
+    EXPECT_EQ(fake::CallsOf("reset("), (Calls{"reset(changer)"}));
+
+    fake::ClearCalls();
+    EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0);
+    EXPECT_EQ(fake::CallsOf("lost("), (Calls{"lost(added)", "lost(changer)"}));
+    EXPECT_EQ(fake::CallsOf("reset("), (Calls{"reset(changer)", "reset(added)"}));
+    EXPECT_EQ(RemoveDeviceNotification(ProgramLost, ProgramReset, &removed), E_FAIL);
+}
+
+// Every Shader's effect, the global one's and a program's own, keeps its
+// pointer on a D3DX that frees its state block in OnLostDevice, and is
+// replaced by its clone (values and technique kept) on one that keeps it;
+// either way nothing holds the reset up.
+class EffectAcrossReset : public DeviceLoss, public ::testing::WithParamInterface<bool> {};
+
+TEST_P(EffectAcrossReset, KeepsItsPointerUnlessTheD3DXKeepsItsStateBlock) {
+    const bool keeps = GetParam();
+    Start();
+    fake::KeepEffectStateBlocks(keeps);
+    Shader own;
+    ASSERT_EQ(CreateEffectFromFile("etest.fx"), S_OK);
+    ASSERT_EQ(own.CreateEffectFromFile("etest.fx"), S_OK);
+    const float colour[4] = {0.25f, 0.5f, 0.75f, 1.0f};
+    ASSERT_EQ(SetTechnique("test_effect"), S_OK);
+    ASSERT_EQ(SetEffectValue("ColorDiffuse", colour, sizeof colour), S_OK);
+    for (ID3DXEffect *effect : {shader.lpEffect, own.lpEffect}) {
+        UINT passes = 0;
+        ASSERT_EQ(effect->Begin(&passes, 0), S_OK); // saves the state in a state block
+        effect->End();
+    }
+    ID3DXEffect *const before[] = {shader.lpEffect, own.lpEffect};
+    fake::ClearCalls();
+
+    EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0)
+        << ::testing::PrintToString(fake::Messages());
+
+    EXPECT_EQ(WereEffectsCloned(), keeps ? TRUE : FALSE);
+    EXPECT_EQ(shader.lpEffect == before[0], !keeps);
+    EXPECT_EQ(own.lpEffect == before[1], !keeps);
+    if (keeps) {
+        EXPECT_EQ(fake::CountOf("ID3DXEffect::SetTechnique"), 1) << "the global one had one";
+        float kept[4] = {};
+        EXPECT_EQ(shader.lpEffect->GetValue("ColorDiffuse", kept, sizeof kept), S_OK);
+        EXPECT_EQ(std::memcmp(kept, colour, sizeof kept), 0);
+    }
+    own.Release();
+}
+
+INSTANTIATE_TEST_SUITE_P(, EffectAcrossReset, ::testing::Bool(), [](const auto &info) {
+    return std::string(info.param ? "WhereTheD3DXKeepsTheStateBlock"
+                                  : "WhereTheD3DXFreesTheStateBlock");
+});
+
+// A display mode the device refuses: the old one is made again and works.
+TEST_F(DeviceLoss, AModeTheDeviceRefusesLeavesTheOldOneWorking) {
+    StartWithResources();
+    fake::Fail("IDirect3DDevice9::Reset", D3DERR_INVALIDCALL);
+
+    EXPECT_EQ(ChangeDisplayMode(1280, 1024, 0), D3DERR_INVALIDCALL);
+
+    EXPECT_EQ(fake::Messages(), (Calls{"ChangeDisplayMode : Failed : Reset\n"}));
+    EXPECT_EQ(fake::CountOf("PostQuitMessage"), 0);
+    ASSERT_EQ(fake::Device().resets.size(), 2u);
+    EXPECT_EQ(fake::Device().resets[1].BackBufferWidth, 800u);
+    EXPECT_EQ(var.d3dpp.Windowed, TRUE);
+    EXPECT_EQ(GetWidth(), 800);
+    EXPECT_NE(var.lpFlipSurface[1], nullptr);
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
 
 } // namespace
 } // namespace graphics_test

@@ -203,6 +203,7 @@ TEST_F(ShaderTest, LostAndRestoreRemakeTheDeviceShadersAndTellTheEffect) {
     EXPECT_EQ(shader.lpPixelShaderCode, psCode);
     EXPECT_EQ(fake::CountOf("ID3DXEffect::OnLostDevice(effect1)"), 1);
 
+    fake::ClearCalls();
     fake::Fail("ID3DXEffect::OnResetDevice", D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(ShaderOnRestore(), D3DERR_OUTOFVIDEOMEMORY);
     EXPECT_EQ(fake::CallsOf("IDirect3DDevice9::Create"),

@@ -160,7 +160,6 @@ HRESULT ReleaseDirectX() {
             service.release();
         }
     }
-    RestoreFontSmoothing();
     // Every cached texture goes, whatever its count.
     for (TextureEntry &entry : var.TextureCache) {
         ReleaseInterface(entry.lpTexture);

@@ -69,7 +69,8 @@ HRESULT FontsOnReset() {
     return S_OK;
 }
 
-// The sprite first, then every slot.
+// The sprite first, then every slot; then the user's font smoothing is put
+// back.
 void ReleaseFonts() {
     if (var.lpFontSprite != nullptr) {
         var.lpFontSprite->Release();
@@ -78,11 +79,15 @@ void ReleaseFonts() {
     for (int i = 0; i < FONT_SLOT_COUNT; ++i) {
         ReleaseFontData(i);
     }
+    RestoreFontSmoothing();
 }
 
 } // namespace
 
 HRESULT CreateFontData(int index, const char *face, int height) {
+    // Every call changes the font smoothing, which ReleaseDirectX puts back
+    // through the service.
+    SetDeviceService(SERVICE_FONTS, {FontsOnLost, FontsOnReset, ReleaseFonts});
     if (!smoothing.saved) {
         smoothing.saved =
             SystemParametersInfoA(SPI_GETFONTSMOOTHING, 0, &smoothing.previous, 0) != FALSE;
@@ -97,7 +102,6 @@ HRESULT CreateFontData(int index, const char *face, int height) {
     if (device == nullptr || !ValidIndex(index) || var.lpFont[index] != nullptr) {
         return E_FAIL;
     }
-    SetDeviceService(SERVICE_FONTS, {FontsOnLost, FontsOnReset, ReleaseFonts});
     if (var.lpFontSprite == nullptr && FAILED(D3DXCreateSprite(device, &var.lpFontSprite))) {
         return FailCreation("CreateFontData : D3DXCreateSprite(var.lpFontSprite)\n", index);
     }

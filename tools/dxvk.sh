@@ -173,5 +173,11 @@ chroot "$root" /usr/bin/env -i PATH=/usr/local/bin:/usr/bin:/bin:/usr/sbin:/sbin
     FW_ARCH="${FW_ARCH:-64}" \
     FW_D3D9=dxvk DXVK_LOG_LEVEL=none DXVK_CONFIG="$dxvk_config" DXVK_STATE_CACHE_PATH="$fw_build/dxvk-cache" \
     sh -c 'cd "$1" && shift && XDG_RUNTIME_DIR=$(mktemp -d) && export XDG_RUNTIME_DIR && exec "$@"' \
-    sh "$fw_root" "$@" || status=$?
+    sh "$fw_root" "$@" &
+command=$!
+# NOTE: a shell runs its traps only once the command it waits for in the
+# foreground has ended; waiting for a command in the background lets a
+# signal end the command and the script at once, and with them the mounts.
+trap 'kill "$command" 2>/dev/null; exit 1' INT TERM HUP
+wait "$command" || status=$?
 exit $status

@@ -116,6 +116,10 @@ fw_bricks_key() {
 fw_bricks_tour() {
     fw_bricks_wait "score: 0" || true
     fw_demo_first_frame || true
+    # The pointer to where the paddle starts, the middle: a pointer left by an
+    # earlier run where the mouse step moves it would not move, and the paddle
+    # follows the pointer only when it moves.
+    xdotool mousemove --window "$fw_demo_window" 320 300
     fw_demo_shot "$1/1-start.png"
 
     # Keys: the paddle moves right while Right is held.

@@ -97,6 +97,10 @@ fw_start_xvfb() {
         sleep 0.1
     done
     export DISPLAY=":$(cat "$fw_display_file")"
+    # A program on a display that does not answer fails without a box to
+    # show why: say it here.
+    xdotool getdisplaygeometry >/dev/null 2>&1 ||
+        echo "the virtual display $DISPLAY does not answer" >&2
 }
 
 fw_start_wine() {
@@ -105,9 +109,9 @@ fw_start_wine() {
     mkdir -p "$WINEPREFIX"
     # Only a server started here is stopped at the end: a script run inside
     # a test run (tools/run.sh by a test) leaves the run's server alone.
-    if wineserver -p >/dev/null 2>&1; then
-        fw_prefixes="$fw_prefixes $WINEPREFIX"
-    fi
+    # A server that runs already has its prefix set up, by whoever started it.
+    wineserver -p >/dev/null 2>&1 || return 0
+    fw_prefixes="$fw_prefixes $WINEPREFIX"
     # NOTE: the first Wine process of a prefix starts Wine's own services,
     # which live as long as the wineserver and keep its output open; a test
     # runner reading that output would wait for them forever. Start them

@@ -108,21 +108,8 @@ install32() {
     fi
     rm -f "$tried"
 }
-# runs_i386: whether this machine runs i386 programs at all. Some kernels
-# refuse them (no 32-bit emulation); there an installed wine32 even breaks
-# the 64-bit wine, whose /usr/bin/wine then starts the 32-bit loader first.
-# The probe is the smallest i386 program: exit(0) through int 0x80.
-runs_i386() {
-    probe=$(mktemp)
-    printf '\177ELF\001\001\001\000\000\000\000\000\000\000\000\000\002\000\003\000\001\000\000\000\124\200\004\010\064\000\000\000\000\000\000\000\000\000\000\000\064\000\040\000\001\000\000\000\000\000\000\000\001\000\000\000\000\000\000\000\000\200\004\010\000\200\004\010\135\000\000\000\135\000\000\000\005\000\000\000\000\020\000\000\270\001\000\000\000\061\333\315\200' >"$probe"
-    chmod +x "$probe"
-    probe_status=0
-    "$probe" 2>/dev/null || probe_status=$?
-    rm -f "$probe"
-    # 126: the kernel cannot execute it.
-    [ "$probe_status" -ne 126 ]
-}
-if ! runs_i386; then
+. "$(dirname "$0")/lib/i386.sh"
+if ! fw_runs_i386; then
     if dpkg-query -W -f='${Status}' wine32:i386 2>/dev/null | grep -q 'install ok installed'; then
         echo "removing wine32:i386: this machine runs no i386 programs, and with it the 64-bit wine does not start"
         $sudo apt-get remove -y -qq wine32:i386 >"$log" 2>&1 || {
@@ -136,7 +123,7 @@ if ! install32 build "32-bit programs cannot be built" $packages32build; then
     [ "${FW_ARCH:-64}" != 32 ] || exit 3
 elif [ -z "$packages32wine" ]; then
     mkdir -p "$build"
-    echo "deps.sh: this machine's kernel runs no i386 programs: 32-bit programs can be built but not run under this machine's Wine (their DXVK pass runs in the Debian 13 root)" >&2
+    echo "deps.sh: this machine's kernel runs no i386 programs: 32-bit programs can be built but not run, under this machine's Wine or in the DXVK pass's Debian 13 root" >&2
     [ "${FW_ARCH:-64}" != 32 ] || status=4
 elif ! install32 wine "32-bit programs can be built but not run under this machine's Wine" $packages32wine; then
     [ "${FW_ARCH:-64}" != 32 ] || status=4

@@ -45,9 +45,18 @@ root="$root_build/trixie"
 # the text, and ctest; Wine's 32-bit side with DXVK's and Mesa's i386 builds
 # for 32-bit programs.
 packages="wine wine64 dxvk-wine64 mesa-vulkan-drivers libvulkan1 libgl1-mesa-dri
-    xvfb xauth xdotool imagemagick fonts-dejavu-core cmake
-    wine32:i386 dxvk-wine32:i386 mesa-vulkan-drivers:i386 libvulkan1:i386 libgl1-mesa-dri:i386
-    libglx-mesa0:i386"
+    xvfb xauth xdotool imagemagick fonts-dejavu-core cmake"
+packages32="wine32:i386 dxvk-wine32:i386 mesa-vulkan-drivers:i386 libvulkan1:i386
+    libgl1-mesa-dri:i386 libglx-mesa0:i386"
+# A kernel that runs no i386 programs runs no 32-bit Wine in the root either,
+# and there wine32 would stop the 64-bit wine from starting: 64-bit only.
+. "$fw_root/tools/lib/i386.sh"
+if fw_runs_i386; then
+    packages="$packages $packages32"
+elif [ "${FW_ARCH:-64}" = 32 ]; then
+    echo "dxvk.sh: this machine's kernel runs no i386 programs: 32-bit programs cannot run in the Debian 13 root either" >&2
+    exit 4
+fi
 
 if [ -z "${FW_DXVK_NAMESPACE:-}" ]; then
     if [ "${FW_DXVK_MOUNTS:-}" != here ] && why=$(unshare --mount --propagation private true 2>&1); then
@@ -138,6 +147,10 @@ if [ "$(cat "$root/.fw-packages" 2>/dev/null)" != "$(echo $packages)" ]; then
         echo "apt-get update: some package lists could not be fetched; installing from the lists there are" >&2
     chroot "$root" apt-get install -y -qq --no-install-recommends $packages >>"$root_build/trixie.log" 2>&1 ||
         { tail -n 20 "$root_build/trixie.log" >&2; exit 1; }
+    case " $(echo $packages) " in
+    *" wine32:i386 "*) ;;
+    *) chroot "$root" apt-get remove -y -qq wine32:i386 >>"$root_build/trixie.log" 2>&1 || true ;;
+    esac
     # A prefix made before Wine's 32-bit side was there runs no 32-bit
     # program: start the prefixes anew.
     rm -rf "$root_build/wineprefix-dxvk" "$root_build/i686/wineprefix-dxvk"

@@ -4,6 +4,7 @@
 #include "app/window_state.h"
 #include "graphics/graphics.h"
 #include "input/input.h"
+#include "input/input_state.h"
 #include "sound/sound.h"
 
 #include <mmsystem.h>
@@ -109,6 +110,7 @@ int UpdateFramework() {
             }
             TranslateMessage(&msg);
             DispatchMessageA(&msg);
+            TakeTypedCharacters();
         }
         Sleep(0);
     }

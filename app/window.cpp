@@ -66,7 +66,10 @@ int ShowMessage(const char *text, const char *caption) {
 }
 
 LRESULT CALLBACK WndProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
-    LatchMouseMessage(message, wParam);
+    // The side buttons' messages answer TRUE, as their documentation asks.
+    if (InputWindowMessage(hwnd, message, wParam)) {
+        return TRUE;
+    }
     switch (message) {
     case WM_CLOSE:
     case WM_DESTROY:

@@ -36,6 +36,6 @@ int IsWindowMinimized();
 void SetEscapeQuits(BOOL quits);
 
 /// The window's procedure: the close box, Alt+F4 and Escape (unless
-/// SetEscapeQuits(FALSE)) post the quit message; mouse buttons and the wheel
-/// are recorded for input; the rest goes to DefWindowProcA.
+/// SetEscapeQuits(FALSE)) post the quit message; mouse buttons, the wheel and
+/// device changes are recorded for input; the rest goes to DefWindowProcA.
 LRESULT CALLBACK WndProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);

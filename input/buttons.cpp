@@ -25,7 +25,7 @@ constexpr ButtonKey kButtonKeys[] = {
 constexpr unsigned kMaskedJoystickButtons = 9;
 constexpr unsigned kKeyDown = 0x80;
 constexpr unsigned kJoystickButtonDown = 0x80;
-constexpr unsigned kMouseButtons = 3;
+constexpr unsigned kMouseButtons = 5;
 // The device's dead zone as a fraction of the travel, also the stick's radial one.
 constexpr double kDeadZone = JoystickDeadZone / 10000.0;
 
@@ -46,12 +46,14 @@ void StickPosition(float *x, float *y) {
     *x = 0.0f;
     *y = 0.0f;
     if (inputState.lpJoystick() == nullptr) {
+        GetPadLeftStick(x, y);
         return;
     }
     const double travelX = AxisTravel(inputState.JoyState.lX);
     const double travelY = AxisTravel(inputState.JoyState.lY);
     const double length = std::sqrt(travelX * travelX + travelY * travelY);
     if (length <= kDeadZone) {
+        GetPadLeftStick(x, y);
         return;
     }
     const double scale = std::min(1.0, (length - kDeadZone) / (1.0 - kDeadZone)) / length;
@@ -63,9 +65,33 @@ int HasBit(DWORD bits, unsigned index, unsigned count) {
     return index < count && (bits & (1u << index)) != 0 ? 1 : 0;
 }
 
+// The mask bits of the keys for which `held` holds.
+template <class Held> DWORD KeyButtons(Held held) {
+    DWORD buttons = 0;
+    for (const ButtonKey &row : kButtonKeys) {
+        if (held(row.key)) {
+            buttons |= row.button;
+        }
+    }
+    return buttons;
+}
+
 } // namespace
 
-DWORD GetButtons() { return GetJoystickButtons() | GetKeyboardButtons(); }
+void TakeButtonEdges() {
+    // The mask as the frame ends: a key's last buffered change counts even
+    // where the state read just before it does not show it yet.
+    const DWORD end = KeyButtons([](BYTE key) { return inputState.KeyEnd[key] == kKeyDown; }) |
+                      GetJoystickButtons() | GetPadMaskButtons();
+    const DWORD before = inputState.dwPreviousButtons;
+    inputState.dwButtonsPressed =
+        (end & ~before) | KeyButtons([](BYTE key) { return inputState.KeyPresses[key] != 0; });
+    inputState.dwButtonsReleased =
+        (before & ~end) | KeyButtons([](BYTE key) { return inputState.KeyReleases[key] != 0; });
+    inputState.dwPreviousButtons = end;
+}
+
+DWORD GetButtons() { return GetJoystickButtons() | GetKeyboardButtons() | GetPadMaskButtons(); }
 
 DWORD GetJoystickButtons() {
     DWORD buttons = 0;
@@ -90,13 +116,7 @@ DWORD GetJoystickButtons() {
 }
 
 DWORD GetKeyboardButtons() {
-    DWORD buttons = 0;
-    for (const ButtonKey &row : kButtonKeys) {
-        if (IsKeyDown(row.key)) {
-            buttons |= row.button;
-        }
-    }
-    return buttons;
+    return KeyButtons([](BYTE key) { return IsKeyDown(key) != 0; });
 }
 
 int IsKeyDown(unsigned key) {
@@ -118,19 +138,24 @@ int IsJoystickDown() { return inputState.JoyState.lY > 0 ? 1 : 0; }
 int IsJoystickLeft() { return inputState.JoyState.lX < 0 ? 1 : 0; }
 int IsJoystickRight() { return inputState.JoyState.lX > 0 ? 1 : 0; }
 
-DWORD GetButtonsPressed() { return GetButtons() & ~inputState.dwPreviousButtons; }
+DWORD GetButtonsPressed() { return inputState.dwButtonsPressed; }
 
-DWORD GetButtonsReleased() { return inputState.dwPreviousButtons & ~GetButtons(); }
+DWORD GetButtonsReleased() { return inputState.dwButtonsReleased; }
 
-int IsKeyPressed(unsigned key) {
-    return IsKeyDown(key) && inputState.PreviousKeyState[key] != kKeyDown ? 1 : 0;
-}
+int IsKeyPressed(unsigned key) { return GetKeyPressCount(key) > 0 ? 1 : 0; }
 
 int IsKeyReleased(unsigned key) {
     if (key == 0 || key >= sizeof inputState.KeyState) {
         return 0;
     }
-    return inputState.PreviousKeyState[key] == kKeyDown && !IsKeyDown(key) ? 1 : 0;
+    return inputState.KeyReleases[key] != 0 ? 1 : 0;
+}
+
+int GetKeyPressCount(unsigned key) {
+    if (key == 0 || key >= sizeof inputState.KeyState) {
+        return 0;
+    }
+    return inputState.KeyPresses[key];
 }
 
 float GetStickX() {
@@ -167,3 +192,5 @@ int IsMouseButtonReleased(unsigned button) {
 }
 
 int GetMouseWheel() { return inputState.Mouse.wheel; }
+
+const char *GetTypedText() { return inputState.bTextInput ? inputState.TypedText : ""; }

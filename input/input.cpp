@@ -5,16 +5,29 @@
 #include "input/buttons.h"
 #include "input/input_state.h"
 
+#include <dbt.h>
+
 #include <cstring>
+#include <cwchar>
 
 namespace {
 
 constexpr DWORD kCooperativeLevel = DISCL_NONEXCLUSIVE | DISCL_FOREGROUND;
-// How often an optional controller is looked for while none is open:
-// enumeration can take a few milliseconds, so not every frame.
-constexpr DWORD kJoystickScanMs = 1000;
 // A device that is gone for good (the header's value is unsigned).
 constexpr HRESULT kUnplugged = static_cast<HRESULT>(DIERR_UNPLUGGED);
+// Key changes DirectInput keeps between two reads; a frame that overflows
+// them falls back to comparing the two states.
+constexpr DWORD kKeyboardBufferSize = 256;
+constexpr DWORD kKeyboardReadChunk = 64;
+// After Windows says the devices changed, controllers are looked for at the
+// next frame and once more this much later: on some systems DirectInput
+// lists a new device only a moment after the notification.
+constexpr DWORD kDeviceRecheckMs = 1000;
+constexpr BYTE kKeyDown = 0x80;
+// GUID_DEVINTERFACE_HID: the device-interface class of HID devices, game
+// controllers among them.
+constexpr GUID kHidInterfaceClass = {
+    0x4d1e55b2, 0xf16f, 0x11cf, {0x88, 0xcb, 0x00, 0x11, 0x11, 0x00, 0x00, 0x30}};
 
 } // namespace
 
@@ -71,6 +84,15 @@ const JoystickStep kJoystickSteps[] = {
      "CreateJoystick : SetProperty DIJOFS_Y\n"},
 };
 
+// What one enumeration of controllers found: the last set-up step's result
+// of the controller it opened, or the first failure among those it tried.
+struct JoystickSearch {
+    HRESULT setUpResult;
+    const char *failure;
+    HRESULT failureResult;
+};
+JoystickSearch joystickSearch;
+
 // Runs the steps, then reads the device's information and acquires it (their
 // results ignored). The last step's result, or the failing one's with its
 // text in `failure`.
@@ -89,6 +111,25 @@ HRESULT SetUpJoystick(LPDIRECTINPUTDEVICE8A joystick, const char **failure) {
     return hr;
 }
 
+// Whether DirectInput's device is one that XInput serves: its device path
+// holds "IG_" (case aside). XInput reads such a pad whole (both triggers,
+// the right stick, vibration); DirectInput only sees a compatibility view.
+bool IsXInputDevice(LPDIRECTINPUTDEVICE8A device) {
+    DIPROPGUIDANDPATH path = {};
+    path.diph.dwSize = sizeof path;
+    path.diph.dwHeaderSize = sizeof path.diph;
+    path.diph.dwHow = DIPH_DEVICE;
+    if (FAILED(device->GetProperty(DIPROP_GUIDANDPATH, &path.diph))) {
+        return false;
+    }
+    for (const WCHAR *c = path.wszPath; c[0] != 0 && c[1] != 0 && c[2] != 0; ++c) {
+        if ((c[0] == L'I' || c[0] == L'i') && (c[1] == L'G' || c[1] == L'g') && c[2] == L'_') {
+            return true;
+        }
+    }
+    return false;
+}
+
 void Press(MouseState &latch, unsigned button) {
     latch.dwDown |= 1u << button;
     latch.dwPressed |= 1u << button;
@@ -97,6 +138,12 @@ void Press(MouseState &latch, unsigned button) {
 void Release(MouseState &latch, unsigned button) {
     latch.dwDown &= ~(1u << button);
     latch.dwReleased |= 1u << button;
+}
+
+// Every held button is let go: its up message will not reach the window.
+void ReleaseAll(MouseState &latch) {
+    latch.dwReleased |= latch.dwDown;
+    latch.dwDown = 0;
 }
 
 // This frame's mouse: the buttons held now, those that went down or up since
@@ -113,34 +160,191 @@ void TakeMouseLatch() {
     latch.dwReleased = 0;
 }
 
+// This frame's typed text; the latch starts afresh.
+void TakeTypedText() {
+    memcpy(inputState.TypedText, inputState.TypedLatch, inputState.typedLatchLength);
+    inputState.TypedText[inputState.typedLatchLength] = '\0';
+    inputState.typedLatchLength = 0;
+    inputState.bTypedLatchFull = FALSE;
+}
+
+// One UTF-16 unit of a WM_CHAR: a character of typed text once whole.
+// Control characters (Backspace, Enter, Tab, Escape) stay keys.
+void AddTypedUnit(WCHAR unit) {
+    DWORD code = unit;
+    if (unit >= 0xD800 && unit <= 0xDBFF) {
+        inputState.wPendingSurrogate = unit;
+        return;
+    }
+    if (unit >= 0xDC00 && unit <= 0xDFFF) {
+        if (inputState.wPendingSurrogate == 0) {
+            return; // half a character
+        }
+        code = 0x10000 + ((inputState.wPendingSurrogate - 0xD800u) << 10) + (unit - 0xDC00u);
+    }
+    inputState.wPendingSurrogate = 0;
+    if (code < 0x20 || code == 0x7F || inputState.bTypedLatchFull) {
+        return;
+    }
+    char bytes[4];
+    size_t count;
+    if (code < 0x80) {
+        bytes[0] = static_cast<char>(code);
+        count = 1;
+    } else if (code < 0x800) {
+        bytes[0] = static_cast<char>(0xC0 | (code >> 6));
+        bytes[1] = static_cast<char>(0x80 | (code & 0x3F));
+        count = 2;
+    } else if (code < 0x10000) {
+        bytes[0] = static_cast<char>(0xE0 | (code >> 12));
+        bytes[1] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | (code & 0x3F));
+        count = 3;
+    } else {
+        bytes[0] = static_cast<char>(0xF0 | (code >> 18));
+        bytes[1] = static_cast<char>(0x80 | ((code >> 12) & 0x3F));
+        bytes[2] = static_cast<char>(0x80 | ((code >> 6) & 0x3F));
+        bytes[3] = static_cast<char>(0x80 | (code & 0x3F));
+        count = 4;
+    }
+    // A character that does not fit is dropped with everything after it in
+    // this frame, so that the text taken is a whole beginning of what was typed.
+    if (inputState.typedLatchLength + count > kTypedTextBytes) {
+        inputState.bTypedLatchFull = TRUE;
+        return;
+    }
+    memcpy(inputState.TypedLatch + inputState.typedLatchLength, bytes, count);
+    inputState.typedLatchLength += count;
+}
+
+// Reads the keyboard's buffered changes since the last read into this
+// frame's presses and releases and the keys' end states. False when they
+// cannot be trusted to be complete: the buffer overflowed, or it cannot be
+// read (a keyboard without a buffer, or one not acquired).
+bool ReadKeyboardChanges(LPDIRECTINPUTDEVICE8A keyboard) {
+    bool complete = true;
+    DIDEVICEOBJECTDATA changes[kKeyboardReadChunk];
+    for (;;) {
+        DWORD count = kKeyboardReadChunk;
+        const HRESULT hr = keyboard->GetDeviceData(sizeof changes[0], changes, &count, 0);
+        if (FAILED(hr)) {
+            return false;
+        }
+        complete = complete && hr != DI_BUFFEROVERFLOW;
+        for (DWORD i = 0; i < count && i < kKeyboardReadChunk; ++i) {
+            const DWORD key = changes[i].dwOfs & 0xFF;
+            if ((changes[i].dwData & kKeyDown) != 0) {
+                if (inputState.KeyPresses[key] < 0xFF) {
+                    ++inputState.KeyPresses[key];
+                }
+                inputState.KeyEnd[key] = kKeyDown;
+            } else {
+                inputState.KeyReleases[key] = 1;
+                inputState.KeyEnd[key] = 0;
+            }
+        }
+        if (count < kKeyboardReadChunk) {
+            return complete;
+        }
+    }
+}
+
+// This frame's key edges. From the buffered changes where they are complete;
+// otherwise (after a failed read, an overflow, or a keyboard without a
+// buffer) also from the difference of the two states, so nothing the states
+// show is lost.
+void ReadKeyEdges(LPDIRECTINPUTDEVICE8A keyboard, bool stateRead) {
+    constexpr BYTE kNoChange = 0xFF;
+    memset(inputState.KeyPresses, 0, sizeof inputState.KeyPresses);
+    memset(inputState.KeyReleases, 0, sizeof inputState.KeyReleases);
+    memset(inputState.KeyEnd, kNoChange, sizeof inputState.KeyEnd);
+    // The buffer is read whenever the state was (so nothing stale is left in
+    // it), but trusted alone only when the previous read succeeded too: a
+    // keyboard acquired again starts with an empty buffer, and keys held
+    // then show only in the state.
+    const bool buffered = stateRead && keyboard != nullptr && ReadKeyboardChanges(keyboard);
+    const bool complete = buffered && !inputState.bKeyboardUnread;
+    inputState.bKeyboardUnread = !stateRead;
+    for (unsigned key = 0; key < 256; ++key) {
+        if (!complete) {
+            const bool now = inputState.KeyState[key] == kKeyDown;
+            const bool before = inputState.PreviousKeyState[key] == kKeyDown;
+            if (now && !before && inputState.KeyPresses[key] == 0) {
+                inputState.KeyPresses[key] = 1;
+            }
+            if (before && !now) {
+                inputState.KeyReleases[key] = 1;
+            }
+            inputState.KeyEnd[key] = inputState.KeyState[key];
+        } else if (inputState.KeyEnd[key] == kNoChange) {
+            inputState.KeyEnd[key] = inputState.KeyState[key];
+        }
+    }
+}
+
+void NeutralJoyState() {
+    memset(&inputState.JoyState, 0, sizeof inputState.JoyState);
+    for (DWORD &pov : inputState.JoyState.rgdwPOV) {
+        pov = 0xFFFFFFFF; // centred
+    }
+}
+
 void DropJoystick() {
     LPDIRECTINPUTDEVICE8A &joystick = inputState.lpJoystick();
     joystick->Unacquire();
     joystick->Release();
     joystick = nullptr;
     memset(&inputState.JoystickInfo(), 0, sizeof(DIDEVICEINSTANCEA));
-    memset(&inputState.JoyState, 0, sizeof inputState.JoyState);
+    NeutralJoyState();
 }
 
-// Hot-plug: opens the first attached controller, as CreateJoystick does but
-// without a box; one that cannot be set up is let go. At most once per
-// kJoystickScanMs.
-void ScanForJoystick() {
+// Enumerates the attached controllers and opens the first that can be set
+// up. The enumeration's own result.
+HRESULT FindJoystick() {
+    joystickSearch = JoystickSearch{};
+    return inputState.lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, EnumJoystickCallback, nullptr,
+                                        DIEDFL_ATTACHEDONLY);
+}
+
+// Hot-plug: looks for a controller when Windows said the devices changed,
+// never on a timer (enumeration can take tens of milliseconds on a system
+// with many HID devices). A required controller's set-up failure is shown
+// once; an optional one's never.
+void LookForJoystick(bool devicesChanged) {
     const DWORD now = GetTickCount();
-    if (now - inputState.dwJoystickScanTime < kJoystickScanMs) {
+    bool due = devicesChanged;
+    if (inputState.bDeviceRecheck && static_cast<LONG>(now - inputState.dwDeviceRecheckTime) >= 0) {
+        inputState.bDeviceRecheck = FALSE;
+        due = true;
+    }
+    if (devicesChanged) {
+        inputState.bDeviceRecheck = TRUE;
+        inputState.dwDeviceRecheckTime = now + kDeviceRecheckMs;
+    }
+    if (!due || inputState.lpJoystick() != nullptr || inputState.lpDI == nullptr) {
         return;
     }
-    inputState.dwJoystickScanTime = now;
-    inputState.lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, EnumJoystickCallback, nullptr,
-                                 DIEDFL_ATTACHEDONLY);
-    LPDIRECTINPUTDEVICE8A joystick = inputState.lpJoystick();
-    if (joystick == nullptr) {
+    FindJoystick();
+    if (inputState.lpJoystick() == nullptr && joystickSearch.failure != nullptr &&
+        !inputState.bJoystickOptional && !inputState.bJoystickFailureShown) {
+        inputState.bJoystickFailureShown = TRUE;
+        ShowMessage(joystickSearch.failure, "Error");
+    }
+}
+
+void WatchDeviceChanges() {
+    HWND window = GetWindowHandle();
+    if (window == nullptr || inputState.hDeviceNotify != nullptr) {
         return;
     }
-    const char *failure = nullptr;
-    if (FAILED(SetUpJoystick(joystick, &failure))) {
-        DropJoystick();
-    }
+    DEV_BROADCAST_DEVICEINTERFACE_A filter = {};
+    filter.dbcc_size = sizeof filter;
+    filter.dbcc_devicetype = DBT_DEVTYP_DEVICEINTERFACE;
+    filter.dbcc_classguid = kHidInterfaceClass;
+    // NULL where the system refuses: DBT_DEVNODES_CHANGED, which every
+    // top-level window gets, still says that something changed.
+    inputState.hDeviceNotify =
+        RegisterDeviceNotificationA(window, &filter, DEVICE_NOTIFY_WINDOW_HANDLE);
 }
 
 } // namespace
@@ -157,11 +361,13 @@ HRESULT InitInput() {
     if (hr != 0) {
         return Report("InitInput : CreateKeyboard\n", hr);
     }
+    OpenPads();
+    WatchDeviceChanges();
     hr = CreateJoystick();
-    inputState.dwJoystickScanTime = GetTickCount();
-    // An optional controller may be missing; any other failure is one.
+    // Without a DirectInput controller an XInput pad does, and an optional
+    // program needs neither; any other failure is one.
     const bool missing = hr == E_FAIL && inputState.lpJoystick() == nullptr;
-    if (hr != 0 && !(missing && inputState.bJoystickOptional)) {
+    if (hr != 0 && !(missing && (inputState.bJoystickOptional || AnyPadConnected()))) {
         return Report("InitInput : CreateJoystick\n", hr);
     }
     return 0;
@@ -184,6 +390,16 @@ HRESULT CreateKeyboard() {
     if (FAILED(hr)) {
         return Report("CreateKeyboard : SetCooperativeLevel\n", hr);
     }
+    // The buffer keeps each key change between two frames, so that a tap
+    // shorter than a frame is seen. Without it (refused) the edges come from
+    // the states alone.
+    DIPROPDWORD buffer = {};
+    buffer.diph.dwSize = sizeof buffer;
+    buffer.diph.dwHeaderSize = sizeof buffer.diph;
+    buffer.diph.dwHow = DIPH_DEVICE;
+    buffer.dwData = kKeyboardBufferSize;
+    keyboard->SetProperty(DIPROP_BUFFERSIZE, &buffer.diph);
+    inputState.bKeyboardUnread = TRUE;
     inputState.KeyboardInfo().dwSize = sizeof(DIDEVICEINSTANCEA);
     hr = keyboard->GetDeviceInfo(&inputState.KeyboardInfo());
     if (FAILED(hr)) {
@@ -198,65 +414,94 @@ HRESULT CreateJoystick() {
     if (inputState.lpDI == nullptr) {
         return E_FAIL;
     }
-    HRESULT hr = inputState.lpDI->EnumDevices(DI8DEVCLASS_GAMECTRL, EnumJoystickCallback, nullptr,
-                                              DIEDFL_ATTACHEDONLY);
+    NeutralJoyState();
+    HRESULT hr = FindJoystick();
     if (FAILED(hr)) {
         return Report("CreateJoystick : EnumDevices\n", hr);
     }
-    LPDIRECTINPUTDEVICE8A joystick = inputState.lpJoystick();
-    // NOTE: no message here; InitInput's own says that the joystick is missing.
-    if (joystick == nullptr) {
+    if (inputState.lpJoystick() != nullptr) {
+        return joystickSearch.setUpResult;
+    }
+    // NOTE: no message for a missing controller; InitInput's own says so.
+    // Controllers that were there but could not be set up: the first one's
+    // failure, for a required controller. An optional one is simply missing.
+    if (joystickSearch.failure == nullptr || inputState.bJoystickOptional) {
         return E_FAIL;
     }
-    const char *failure = nullptr;
-    hr = SetUpJoystick(joystick, &failure);
-    return FAILED(hr) ? Report(failure, hr) : hr;
+    inputState.bJoystickFailureShown = TRUE;
+    return Report(joystickSearch.failure, joystickSearch.failureResult);
 }
 
 BOOL CALLBACK EnumJoystickCallback(LPCDIDEVICEINSTANCEA instance, LPVOID) {
     if (inputState.lpDI == nullptr || instance == nullptr) {
         return DIENUM_STOP;
     }
-    const HRESULT hr =
-        inputState.lpDI->CreateDevice(instance->guidInstance, &inputState.lpJoystick(), nullptr);
-    return FAILED(hr) ? DIENUM_CONTINUE : DIENUM_STOP;
+    LPDIRECTINPUTDEVICE8A device = nullptr;
+    HRESULT hr = inputState.lpDI->CreateDevice(instance->guidInstance, &device, nullptr);
+    if (FAILED(hr) || device == nullptr) {
+        return DIENUM_CONTINUE;
+    }
+    if (inputState.pXInputGetState != nullptr && IsXInputDevice(device)) {
+        device->Release();
+        return DIENUM_CONTINUE; // read through XInput
+    }
+    const char *failure = nullptr;
+    hr = SetUpJoystick(device, &failure);
+    if (FAILED(hr)) {
+        // Pedals or a wheel that refuse the joystick's format: the next one may do.
+        if (joystickSearch.failure == nullptr) {
+            joystickSearch.failure = failure;
+            joystickSearch.failureResult = hr;
+        }
+        device->Release();
+        return DIENUM_CONTINUE;
+    }
+    inputState.lpJoystick() = device;
+    joystickSearch.setUpResult = hr;
+    return DIENUM_STOP;
 }
 
 HRESULT UpdateInput() {
     HRESULT hr = E_FAIL;
-    inputState.dwPreviousButtons = GetButtons();
     memcpy(inputState.PreviousKeyState, inputState.KeyState, sizeof inputState.KeyState);
     TakeMouseLatch();
+    TakeTypedText();
     LPDIRECTINPUTDEVICE8A keyboard = inputState.lpKeyboard();
+    bool stateRead = false;
     if (keyboard != nullptr) {
         // A failed read leaves every key up for this frame.
         memset(inputState.KeyState, 0, sizeof inputState.KeyState);
         hr = keyboard->GetDeviceState(sizeof inputState.KeyState, inputState.KeyState);
+        stateRead = hr == 0;
         if (hr != 0) {
             hr = keyboard->Acquire();
         }
     }
-    if (inputState.lpJoystick() == nullptr && inputState.bJoystickOptional &&
-        inputState.lpDI != nullptr) {
-        ScanForJoystick();
-    }
+    ReadKeyEdges(keyboard, stateRead);
+
+    const bool devicesChanged = inputState.bDevicesChanged != FALSE;
+    inputState.bDevicesChanged = FALSE;
+    LookForJoystick(devicesChanged);
+    UpdatePads(devicesChanged, IsWindowFocused());
     LPDIRECTINPUTDEVICE8A joystick = inputState.lpJoystick();
-    if (joystick == nullptr) {
-        return hr;
-    }
-    // NOTE: JoyState is not cleared: a failed read keeps the last good one.
-    hr = joystick->Poll();
-    if (hr == DI_OK || hr == DI_NOEFFECT) {
-        hr = joystick->GetDeviceState(sizeof inputState.JoyState, &inputState.JoyState);
-    }
-    if (FAILED(hr)) {
-        const HRESULT acquired = joystick->Acquire();
-        // An optional controller that is gone for good is let go (its part
-        // of the mask reads 0) and looked for again.
-        if (inputState.bJoystickOptional && (hr == kUnplugged || acquired == kUnplugged)) {
-            DropJoystick();
+    if (joystick != nullptr) {
+        // NOTE: JoyState is not cleared: a failed read (the window lost the
+        // focus) keeps the last good one.
+        hr = joystick->Poll();
+        if (hr == DI_OK || hr == DI_NOEFFECT) {
+            hr = joystick->GetDeviceState(sizeof inputState.JoyState, &inputState.JoyState);
+        }
+        if (FAILED(hr)) {
+            const HRESULT acquired = joystick->Acquire();
+            // Pulled out: its reading goes at once (a stick held when it went
+            // would otherwise keep the player moving), and it is looked for
+            // again when Windows says the devices changed.
+            if (hr == kUnplugged || acquired == kUnplugged) {
+                DropJoystick();
+            }
         }
     }
+    TakeButtonEdges();
     return hr;
 }
 
@@ -268,13 +513,30 @@ void ReleaseInput() {
             device = nullptr;
         }
     }
+    ClosePads();
+    if (inputState.hDeviceNotify != nullptr) {
+        UnregisterDeviceNotification(inputState.hDeviceNotify);
+        inputState.hDeviceNotify = nullptr;
+    }
     memset(inputState.KeyState, 0, sizeof inputState.KeyState);
     memset(inputState.PreviousKeyState, 0, sizeof inputState.PreviousKeyState);
+    memset(inputState.KeyPresses, 0, sizeof inputState.KeyPresses);
+    memset(inputState.KeyReleases, 0, sizeof inputState.KeyReleases);
+    memset(inputState.KeyEnd, 0, sizeof inputState.KeyEnd);
     inputState.dwPreviousButtons = 0;
+    inputState.dwButtonsPressed = 0;
+    inputState.dwButtonsReleased = 0;
     memset(inputState.DeviceInfo, 0, sizeof inputState.DeviceInfo);
     memset(&inputState.JoyState, 0, sizeof inputState.JoyState);
     inputState.Mouse = MouseState{};
     inputState.MouseLatch = MouseState{};
+    inputState.bDevicesChanged = FALSE;
+    inputState.bDeviceRecheck = FALSE;
+    inputState.bJoystickFailureShown = FALSE;
+    inputState.typedLatchLength = 0;
+    inputState.bTypedLatchFull = FALSE;
+    inputState.wPendingSurrogate = 0;
+    inputState.TypedText[0] = '\0';
     if (inputState.lpDI != nullptr) {
         inputState.lpDI->Release();
         inputState.lpDI = nullptr;
@@ -285,28 +547,75 @@ void SetJoystickRequired(BOOL required) { inputState.bJoystickOptional = !requir
 
 int IsJoystickConnected() { return inputState.lpJoystick() != nullptr ? 1 : 0; }
 
-void LatchMouseMessage(UINT message, WPARAM wParam) {
+void SetTextInput(BOOL on) {
+    inputState.bTextInput = on;
+    inputState.typedLatchLength = 0;
+    inputState.bTypedLatchFull = FALSE;
+    inputState.wPendingSurrogate = 0;
+}
+
+BOOL InputWindowMessage(HWND window, UINT message, WPARAM wParam) {
     MouseState &latch = inputState.MouseLatch;
     switch (message) {
     case WM_LBUTTONDOWN:
-        return Press(latch, 0);
     case WM_RBUTTONDOWN:
-        return Press(latch, 1);
     case WM_MBUTTONDOWN:
-        return Press(latch, 2);
+    case WM_XBUTTONDOWN:
+        // Captured while a button is held, so that its release outside the
+        // window still comes here.
+        if (latch.dwDown == 0 && GetCapture() != window) {
+            SetCapture(window);
+        }
+        Press(latch, message == WM_LBUTTONDOWN                ? 0
+                     : message == WM_RBUTTONDOWN              ? 1
+                     : message == WM_MBUTTONDOWN              ? 2
+                     : GET_XBUTTON_WPARAM(wParam) == XBUTTON1 ? 3
+                                                              : 4);
+        return message == WM_XBUTTONDOWN;
     case WM_LBUTTONUP:
-        return Release(latch, 0);
     case WM_RBUTTONUP:
-        return Release(latch, 1);
     case WM_MBUTTONUP:
-        return Release(latch, 2);
+    case WM_XBUTTONUP:
+        Release(latch, message == WM_LBUTTONUP                  ? 0
+                       : message == WM_RBUTTONUP                ? 1
+                       : message == WM_MBUTTONUP                ? 2
+                       : GET_XBUTTON_WPARAM(wParam) == XBUTTON1 ? 3
+                                                                : 4);
+        if (latch.dwDown == 0 && GetCapture() == window) {
+            ReleaseCapture();
+        }
+        return message == WM_XBUTTONUP;
+    case WM_CAPTURECHANGED:
     case WM_KILLFOCUS:
         // The button-up messages go elsewhere now: every button is let go.
-        latch.dwReleased |= latch.dwDown;
-        latch.dwDown = 0;
-        return;
+        ReleaseAll(latch);
+        return FALSE;
     case WM_MOUSEWHEEL:
         latch.wheel += GET_WHEEL_DELTA_WPARAM(wParam);
+        return FALSE;
+    case WM_DEVICECHANGE:
+        if (wParam == DBT_DEVNODES_CHANGED || wParam == DBT_DEVICEARRIVAL ||
+            wParam == DBT_DEVICEREMOVECOMPLETE) {
+            inputState.bDevicesChanged = TRUE;
+        }
+        return FALSE;
+    }
+    return FALSE;
+}
+
+void TakeTypedCharacters() {
+    if (!inputState.bTextInput) {
         return;
+    }
+    // NOTE: the window is an ANSI window, whose WM_CHAR carries the system
+    // code page's bytes: characters outside it would come as '?'. Taken with
+    // PeekMessageW the same message carries UTF-16; DispatchMessageW still
+    // hands the window procedure its ANSI form.
+    MSG msg;
+    while (PeekMessageW(&msg, nullptr, WM_CHAR, WM_CHAR, PM_REMOVE)) {
+        if (msg.hwnd == GetWindowHandle()) {
+            AddTypedUnit(static_cast<WCHAR>(msg.wParam));
+        }
+        DispatchMessageW(&msg);
     }
 }

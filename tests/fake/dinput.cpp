@@ -12,6 +12,8 @@ namespace {
 struct DirectInputScript {
     std::vector<Controller> controllers = {{"Joystick1"}};
     BYTE keys[256] = {};
+    std::vector<KeyChange> keyChanges;
+    bool keyOverflow = false;
     DIJOYSTATE joyState = {};
     std::map<std::string, const DIDEVICEINSTANCEA *> deviceInfo;
 } script;
@@ -96,7 +98,20 @@ class FakeDevice : public Object<IDirectInputDevice8A> {
 
     NOT_IMPLEMENTED(GetCapabilities, LPDIDEVCAPS)
     NOT_IMPLEMENTED(EnumObjects, LPDIENUMDEVICEOBJECTSCALLBACKA, LPVOID, DWORD)
-    NOT_IMPLEMENTED(GetProperty, REFGUID, LPDIPROPHEADER)
+    // Only a controller's device path (DIPROP_GUIDANDPATH); not logged.
+    HRESULT STDMETHODCALLTYPE GetProperty(REFGUID property, LPDIPROPHEADER header) override {
+        if (&property != &DIPROP_GUIDANDPATH || header->dwSize != sizeof(DIPROPGUIDANDPATH)) {
+            return E_NOTIMPL;
+        }
+        for (const Controller &controller : script.controllers) {
+            if (controller.name == name_ && !controller.path.empty()) {
+                auto *path = reinterpret_cast<DIPROPGUIDANDPATH *>(header);
+                wcsncpy(path->wszPath, controller.path.c_str(), MAX_PATH - 1);
+                return DI_OK;
+            }
+        }
+        return DIERR_UNSUPPORTED;
+    }
 
     HRESULT STDMETHODCALLTYPE SetProperty(REFGUID property, LPCDIPROPHEADER header) override {
         char head[128];
@@ -136,7 +151,26 @@ class FakeDevice : public Object<IDirectInputDevice8A> {
         return result;
     }
 
-    NOT_IMPLEMENTED(GetDeviceData, DWORD, LPDIDEVICEOBJECTDATA, LPDWORD, DWORD)
+    // The keyboard's queued changes, then none; DI_BUFFEROVERFLOW once when
+    // scripted so. Not logged.
+    HRESULT STDMETHODCALLTYPE GetDeviceData(DWORD size, LPDIDEVICEOBJECTDATA data, LPDWORD count,
+                                            DWORD) override {
+        if (!keyboard_ || size != sizeof(DIDEVICEOBJECTDATA) || count == nullptr) {
+            return DIERR_INVALIDPARAM;
+        }
+        DWORD given = 0;
+        while (given < *count && !script.keyChanges.empty()) {
+            data[given] = DIDEVICEOBJECTDATA{};
+            data[given].dwOfs = script.keyChanges.front().key;
+            data[given].dwData = script.keyChanges.front().down ? 0x80 : 0;
+            script.keyChanges.erase(script.keyChanges.begin());
+            ++given;
+        }
+        *count = given;
+        const bool overflow = script.keyOverflow && script.keyChanges.empty();
+        script.keyOverflow = script.keyOverflow && !overflow;
+        return overflow ? DI_BUFFEROVERFLOW : DI_OK;
+    }
 
     HRESULT STDMETHODCALLTYPE SetDataFormat(LPCDIDATAFORMAT format) override {
         Record("%s::SetDataFormat(%s)", name_.c_str(), FormatName(format).c_str());
@@ -288,6 +322,11 @@ void SetKey(unsigned code, BYTE value) {
     if (code < sizeof script.keys) {
         script.keys[code] = value;
     }
+}
+
+void QueueKeyChanges(const std::vector<KeyChange> &changes, bool overflow) {
+    script.keyChanges.insert(script.keyChanges.end(), changes.begin(), changes.end());
+    script.keyOverflow = overflow;
 }
 
 void SetJoyState(const DIJOYSTATE &state) { script.joyState = state; }

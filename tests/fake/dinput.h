@@ -47,7 +47,18 @@ struct Controller {
     std::string name;
     // What CreateDevice with its instance GUID returns.
     HRESULT createResult = DI_OK;
+    // The device path GetProperty(DIPROP_GUIDANDPATH) answers; none if empty.
+    std::wstring path = {};
 };
+
+// A key change in the keyboard's buffer.
+struct KeyChange {
+    unsigned key;
+    bool down;
+};
+// Changes the keyboard's GetDeviceData hands out next, in order; with
+// `overflow` the read that empties them answers DI_BUFFEROVERFLOW.
+void QueueKeyChanges(const std::vector<KeyChange> &changes, bool overflow = false);
 
 // The attached controllers, in enumeration order.
 void SetControllers(const std::vector<Controller> &controllers);

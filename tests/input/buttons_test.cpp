@@ -271,4 +271,119 @@ TEST_F(InputTest, IsJoystickButtonDownAnswersButtons0To31Only) {
     EXPECT_EQ(IsJoystickButtonDown(UINT_MAX), 0);
 }
 
+// Every query that takes a key, pad or mouse-button number answers 0 (or
+// E_INVALIDARG) outside its range, with everything held.
+TEST_F(InputTest, NumbersOutsideTheirRangeReadZero) {
+    for (unsigned key = 0; key < 256; ++key) {
+        fake::SetKey(key, 0x80);
+    }
+    ReadDevices();
+    for (const unsigned key : {0u, 256u, UINT_MAX}) {
+        EXPECT_EQ(IsKeyPressed(key) + IsKeyReleased(key) + GetKeyPressCount(key), 0) << key;
+    }
+    EXPECT_EQ(IsKeyPressed(255), 1);
+    for (const unsigned button : {5u, 32u, UINT_MAX}) {
+        EXPECT_EQ(IsMouseButtonDown(button) + IsMouseButtonPressed(button) +
+                      IsMouseButtonReleased(button),
+                  0);
+    }
+    for (const unsigned pad : {4u, UINT_MAX}) {
+        EXPECT_EQ(IsPadConnected(pad) + IsPadButtonDown(pad, XINPUT_GAMEPAD_A) +
+                      IsPadButtonPressed(pad, XINPUT_GAMEPAD_A) +
+                      IsPadButtonReleased(pad, XINPUT_GAMEPAD_A),
+                  0);
+        EXPECT_EQ(GetPadStickX(pad, 0) + GetPadStickY(pad, 1) + GetPadTrigger(pad, 0), 0.0f);
+        EXPECT_EQ(SetPadVibration(pad, 1.0f, 1.0f), E_INVALIDARG);
+    }
+}
+
+// ---- Key edges from the keyboard's buffer -----------------------------------
+
+// One frame's buffered changes and the state read with them, after a frame
+// with the keys as `before`: the edges that frame reports, and the next
+// frame's (with Z as `next`, no change buffered).
+struct EdgeCase {
+    const char *name;
+    bool before, after, next; // Z in the three state reads
+    std::vector<fake::KeyChange> changes;
+    bool overflow;
+    int presses;
+    int released;
+    DWORD maskPressed, maskReleased;
+    int pressedNextFrame;
+    friend void PrintTo(const EdgeCase &c, std::ostream *os) { *os << c.name; }
+};
+
+class KeyEdges : public InputTest, public ::testing::WithParamInterface<EdgeCase> {};
+
+TEST_P(KeyEdges, EachChangeIsSeenOnce) {
+    const EdgeCase &c = GetParam();
+    fake::SetKey(DIK_Z, c.before ? 0x80 : 0);
+    ReadDevices();
+    UpdateInput(); // past the first read, whose buffer starts afresh
+
+    fake::SetKey(DIK_Z, c.after ? 0x80 : 0);
+    fake::QueueKeyChanges(c.changes, c.overflow);
+    UpdateInput();
+    EXPECT_EQ(GetKeyPressCount(DIK_Z), c.presses);
+    EXPECT_EQ(IsKeyPressed(DIK_Z), c.presses > 0 ? 1 : 0);
+    EXPECT_EQ(IsKeyReleased(DIK_Z), c.released);
+    EXPECT_EQ(IsKeyDown(DIK_Z), c.after ? 1 : 0) << "the level is the state read";
+    EXPECT_EQ(GetButtonsPressed(), c.maskPressed);
+    EXPECT_EQ(GetButtonsReleased(), c.maskReleased);
+
+    fake::SetKey(DIK_Z, c.next ? 0x80 : 0);
+    UpdateInput();
+    EXPECT_EQ(IsKeyPressed(DIK_Z) + (GetButtonsPressed() != 0 ? 1 : 0), c.pressedNextFrame);
+}
+
+constexpr fake::KeyChange kZDown = {DIK_Z, true};
+constexpr fake::KeyChange kZUp = {DIK_Z, false};
+
+INSTANTIATE_TEST_SUITE_P(
+    Input, KeyEdges,
+    ::testing::Values(
+        EdgeCase{"TapBetweenTwoReads",
+                 false,
+                 false,
+                 false,
+                 {kZDown, kZUp},
+                 false,
+                 1,
+                 1,
+                 BUTTON_0,
+                 BUTTON_0,
+                 0},
+        EdgeCase{"TwoTaps",
+                 false,
+                 false,
+                 false,
+                 {kZDown, kZUp, kZDown, kZUp},
+                 false,
+                 2,
+                 1,
+                 BUTTON_0,
+                 BUTTON_0,
+                 0},
+        EdgeCase{"ReleasedAndPressedAgain",
+                 true,
+                 true,
+                 true,
+                 {kZUp, kZDown},
+                 false,
+                 1,
+                 1,
+                 BUTTON_0,
+                 BUTTON_0,
+                 0},
+        EdgeCase{"HeldWithoutChange", true, true, true, {}, false, 0, 0, 0, 0, 0},
+        // The press came between the state read and the buffer read: seen
+        // now, and not again when the next state shows it.
+        EdgeCase{
+            "PressAfterTheStateRead", false, false, true, {kZDown}, false, 1, 0, BUTTON_0, 0, 0},
+        // An overflowed buffer is incomplete: the states tell the press.
+        EdgeCase{
+            "OverflowFallsBackToTheStates", false, true, true, {}, true, 1, 0, BUTTON_0, 0, 0}),
+    CaseName());
+
 } // namespace

@@ -13,11 +13,14 @@
 
 #include <gtest/gtest.h>
 
+#include <fw/fw.h>
+
 #include <climits>
 #include <cmath>
 #include <cstdlib>
 #include <functional>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -282,20 +285,53 @@ INSTANTIATE_TEST_SUITE_P(
                       AnalogueCase{"HatLeft", 0, 0, 27000, 0, 0, 27000}),
     CaseName());
 
-// ---- An optional controller -----------------------------------------------
+// ---- Controllers coming and going -----------------------------------------
 
-// A required controller pulled out is kept, as any failing one: its last
-// reading stays and it is acquired again every frame.
-TEST_F(RealInput, RequiredControllerPulledOutKeepsItsLastReading) {
+// A required controller pulled out reads neutral at once (a stick held down
+// when it went no longer moves the player) and is opened again when it comes
+// back, without a box.
+TEST(RealController, PulledOutControllerReadsNeutralAndIsOpenedAgain) {
+    boxes::Answerer answerer;
+    virtual_joystick::Reset();
+    ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0);
     virtual_joystick::SetAxes(0, virtual_joystick::kAxisFull);
-    ASSERT_EQ(UpdateInput(), DI_OK);
+    virtual_joystick::SetPov(9000);
+    virtual_joystick::SetButton(2, true);
+    UpdateFramework();
+    ASSERT_EQ(GetJoystickButtons(), BUTTON_DOWN | BUTTON_2);
+
     virtual_joystick::SetPlugged(false);
-    for (int frame = 0; frame < 3; ++frame) {
-        EXPECT_EQ(UpdateInput(), DIERR_INPUTLOST);
-    }
-    EXPECT_EQ(IsJoystickConnected(), 1);
-    EXPECT_EQ(GetJoystickButtons(), BUTTON_DOWN);
+    UpdateFramework();
+    EXPECT_EQ(IsJoystickConnected(), 0);
+    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetStickY(), 0.0f);
+    EXPECT_EQ(GetJoystickPov(), -1);
+    EXPECT_EQ(GetButtonsReleased(), BUTTON_DOWN | BUTTON_2);
+    EXPECT_EQ(virtual_joystick::Alive(), 0) << "the dead device is released";
+
+    virtual_joystick::SetPlugged(true);
+    EXPECT_TRUE(
+        display::PumpUntil([] { return GetJoystickButtons() == (BUTTON_DOWN | BUTTON_2); }));
     EXPECT_EQ(virtual_joystick::Alive(), 1);
+    ExitFramework();
+    EXPECT_TRUE(answerer.Texts().empty()) << answerer.Texts().front();
+}
+
+// Pedals that refuse the joystick's format come first: they are let go and
+// the joystick after them is opened, with no box.
+TEST(RealController, AControllerThatCannotBeSetUpIsSkippedForTheNext) {
+    boxes::Answerer answerer;
+    virtual_joystick::Reset();
+    virtual_joystick::SetBrokenFirst(true);
+    const HRESULT started = InitFramework("fw", 800, 600, 1);
+    virtual_joystick::SetBrokenFirst(false);
+    ASSERT_EQ(started, 0);
+    EXPECT_EQ(IsJoystickConnected(), 1);
+    virtual_joystick::SetButton(0, true);
+    UpdateFramework();
+    EXPECT_EQ(GetJoystickButtons(), BUTTON_0);
+    ExitFramework();
+    EXPECT_TRUE(answerer.Texts().empty()) << answerer.Texts().front();
 }
 
 // Started without a controller, then one plugged in and pulled out while the
@@ -331,6 +367,206 @@ TEST(RealController, OptionalControllerIsPickedUpAndLetGo) {
     virtual_joystick::SetPlugged(true);
     EXPECT_TRUE(display::PumpUntil([] { return GetJoystickButtons() == BUTTON_LEFT; }));
     ExitFramework();
+    EXPECT_TRUE(answerer.Texts().empty()) << answerer.Texts().front();
+}
+
+// ---- Taps and typed text --------------------------------------------------
+
+// A frame loop at 10 frames a second; keys tapped for 2 ms between two frames
+// (after the one frame, before the next): each tap reads pressed and released
+// in the next frame, once, and the key never reads down.
+TEST_F(RealInput, TapsBetweenSlowFramesAreEachSeenOnce) {
+    HWND window = GetWindowHandle();
+    if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
+        GTEST_SKIP() << "no key can be pressed on the display (no xdotool or no X window)";
+    }
+    struct TapKey {
+        const char *name;
+        unsigned key;
+        DWORD button;
+    };
+    const TapKey keys[] = {
+        {"space", DIK_SPACE, 0}, {"Return", DIK_RETURN, 0}, {"z", DIK_Z, BUTTON_0}};
+    constexpr int kTaps = 5;
+    for (const TapKey &key : keys) {
+        SCOPED_TRACE(key.name);
+        int seen = 0, presses = 0, maskPresses = 0, down = 0;
+        for (int tap = 0; tap < kTaps; ++tap) {
+            UpdateFramework();
+            Sleep(50);
+            ASSERT_TRUE(display::Tap(window, key.name, 2));
+            Sleep(50);
+            UpdateFramework();
+            seen += IsKeyPressed(key.key) && IsKeyReleased(key.key) ? 1 : 0;
+            presses += GetKeyPressCount(key.key);
+            maskPresses += (GetButtonsPressed() & GetButtonsReleased() & key.button) != 0 ? 1 : 0;
+            down += IsKeyDown(key.key);
+        }
+        EXPECT_EQ(seen, kTaps);
+        EXPECT_EQ(presses, kTaps);
+        EXPECT_EQ(maskPresses, key.button != 0 ? kTaps : 0);
+        EXPECT_EQ(down, 0);
+        UpdateFramework();
+        EXPECT_EQ(IsKeyPressed(key.key) + IsKeyReleased(key.key), 0) << "no edge left over";
+    }
+}
+
+// Typed text through Windows' key-sending interface (SendInput with Unicode
+// characters, as key-sending tools and on-screen keyboards do): letters
+// outside ASCII and outside the system's code page, and one outside the
+// Basic Multilingual Plane (two UTF-16 units), come back as the same UTF-8;
+// Enter stays a key.
+// NOTE: xdotool types such characters by remapping a spare key for each,
+// which Wine's X11 driver does not turn into characters.
+TEST_F(RealInput, TypedTextComesBackAsUtf8) {
+    const std::wstring wide = L"Gr\u00fc\u00dfe, \u6771\u4eac \u2713 \U0001F600";
+    const std::string utf8 = "Gr\xC3\xBC\xC3\x9F"
+                             "e, \xE6\x9D\xB1\xE4\xBA\xAC \xE2\x9C\x93 "
+                             "\xF0\x9F\x98\x80";
+    std::vector<INPUT> inputs;
+    for (const wchar_t unit : wide) {
+        for (const DWORD up : {0ul, static_cast<DWORD>(KEYEVENTF_KEYUP)}) {
+            INPUT input = {};
+            input.type = INPUT_KEYBOARD;
+            input.ki.wScan = unit;
+            input.ki.dwFlags = KEYEVENTF_UNICODE | up;
+            inputs.push_back(input);
+        }
+    }
+    for (const DWORD up : {0ul, static_cast<DWORD>(KEYEVENTF_KEYUP)}) {
+        INPUT input = {};
+        input.type = INPUT_KEYBOARD;
+        input.ki.wVk = VK_RETURN;
+        // DirectInput tells keys by their scan code, as a keyboard sends them.
+        input.ki.wScan = static_cast<WORD>(MapVirtualKeyA(VK_RETURN, MAPVK_VK_TO_VSC));
+        input.ki.dwFlags = up;
+        inputs.push_back(input);
+    }
+
+    SetTextInput(TRUE);
+    SetForegroundWindow(GetWindowHandle());
+    UpdateFramework();
+    ASSERT_EQ(SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)),
+              inputs.size());
+    std::string typed;
+    bool enter = false;
+    display::PumpUntil([&] {
+        typed += GetTypedText();
+        enter = enter || IsKeyPressed(DIK_RETURN);
+        return enter && typed.size() >= utf8.size();
+    });
+    EXPECT_EQ(typed, utf8);
+    EXPECT_TRUE(enter);
+
+    SetTextInput(FALSE);
+    ASSERT_EQ(SendInput(2, inputs.data(), sizeof(INPUT)), 2u);
+    display::PumpUntil([] { return false; }, 300);
+    EXPECT_STREQ(GetTypedText(), "") << "no text while it is off";
+}
+
+// ---- An Xbox-style pad ------------------------------------------------------
+
+// The XInput stand-in's script: a file named by FW_XINPUT, one line a pad.
+class RealPad : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        snprintf(path_, sizeof path_, "fw-pad-%lu.txt", GetCurrentProcessId());
+        char folder[MAX_PATH];
+        GetTempPathA(sizeof folder, folder);
+        script_ = std::string(folder) + path_;
+        SetEnvironmentVariableA("FW_XINPUT", script_.c_str());
+        DeleteFileA((script_ + ".vibration").c_str());
+    }
+    void TearDown() override {
+        ExitFramework();
+        DeleteFileA(script_.c_str());
+        DeleteFileA((script_ + ".vibration").c_str());
+        SetEnvironmentVariableA("FW_XINPUT", nullptr);
+        virtual_joystick::SetPlugged(true);
+    }
+    void Write(const char *lines) {
+        FILE *file = fopen(script_.c_str(), "w");
+        ASSERT_NE(file, nullptr);
+        fputs(lines, file);
+        fclose(file);
+    }
+    // The vibration file's last line.
+    std::string LastVibration() {
+        std::string last;
+        FILE *file = fopen((script_ + ".vibration").c_str(), "r");
+        if (file == nullptr) {
+            return last;
+        }
+        char line[64];
+        while (fgets(line, sizeof line, file) != nullptr) {
+            last = line;
+        }
+        fclose(file);
+        return last;
+    }
+    // Whether the xinput1_4.dll loaded is the stand-in beside this program.
+    static bool StandInLoaded() {
+        HMODULE xinput = GetModuleHandleA("xinput1_4.dll");
+        char dll[MAX_PATH] = {}, program[MAX_PATH] = {};
+        if (xinput == nullptr || !GetModuleFileNameA(xinput, dll, sizeof dll) ||
+            !GetModuleFileNameA(nullptr, program, sizeof program)) {
+            return false;
+        }
+        *strrchr(dll, '\\') = '\0';
+        *strrchr(program, '\\') = '\0';
+        return _stricmp(dll, program) == 0;
+    }
+    char path_[64];
+    std::string script_;
+};
+
+// With no DirectInput controller, a pad satisfies a required controller, is
+// read whole, feeds the mask and the stick, vibrates, reads neutral when
+// pulled out and is found again when plugged back.
+TEST_F(RealPad, PadIsReadVibratesAndComesAndGoes) {
+    boxes::Answerer answerer;
+    // A and d-pad up held, left stick full right, right stick full down,
+    // left trigger full, right trigger at XInput's threshold.
+    const char kPad[] = "pad 0 0x1001 32767 0 0 -32768 255 30\n";
+    Write(kPad);
+    virtual_joystick::Reset();
+    virtual_joystick::SetPlugged(false);
+    ASSERT_EQ(InitFramework("fw", 800, 600, 1), 0) << "a pad is a controller";
+    if (!StandInLoaded()) {
+        GTEST_SKIP() << "the xinput1_4.dll stand-in is not beside this program";
+    }
+    UpdateFramework();
+    EXPECT_EQ(IsPadConnected(0), 1);
+    EXPECT_EQ(IsPadConnected(1), 0);
+    EXPECT_EQ(IsPadConnected(4), 0);
+    EXPECT_EQ(GetPadButtons(0), XINPUT_GAMEPAD_A | XINPUT_GAMEPAD_DPAD_UP);
+    EXPECT_EQ(IsPadButtonPressed(0, XINPUT_GAMEPAD_A), 1);
+    EXPECT_FLOAT_EQ(GetPadStickX(0, 0), 1.0f);
+    EXPECT_FLOAT_EQ(GetPadStickY(0, 1), 1.0f) << "y reads down as the joystick's";
+    EXPECT_FLOAT_EQ(GetPadTrigger(0, 0), 1.0f);
+    EXPECT_EQ(GetPadTrigger(0, 1), 0.0f);
+    EXPECT_FLOAT_EQ(GetStickX(), 1.0f) << "pad 0 stands in for the joystick";
+    EXPECT_EQ(GetButtons(), BUTTON_UP | BUTTON_RIGHT | BUTTON_0);
+    UpdateFramework();
+    EXPECT_EQ(IsPadButtonPressed(0, XINPUT_GAMEPAD_A), 0) << "an edge is seen once";
+
+    EXPECT_EQ(SetPadVibration(0, 1.0f, 0.5f), S_OK);
+    EXPECT_EQ(LastVibration(), "pad 0 65535 32768\n");
+    EXPECT_EQ(SetPadVibration(1, 1.0f, 1.0f), E_FAIL);
+    EXPECT_EQ(SetPadVibration(4, 1.0f, 1.0f), E_INVALIDARG);
+
+    Write("");
+    UpdateFramework();
+    EXPECT_EQ(IsPadConnected(0), 0);
+    EXPECT_EQ(GetButtons(), 0u);
+    EXPECT_EQ(GetStickX(), 0.0f);
+    EXPECT_EQ(IsPadButtonReleased(0, XINPUT_GAMEPAD_A), 1);
+
+    Write(kPad);
+    EXPECT_TRUE(display::PumpUntil([] { return IsPadConnected(0) == 1; }, 2000));
+    EXPECT_EQ(SetPadVibration(0, 0.25f, 0.0f), S_OK);
+    ExitFramework();
+    EXPECT_EQ(LastVibration(), "pad 0 0 0\n") << "the motors stop at shutdown";
     EXPECT_TRUE(answerer.Texts().empty()) << answerer.Texts().front();
 }
 

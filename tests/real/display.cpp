@@ -3,6 +3,7 @@
 #include <fw/app/framework.h>
 
 #include <cstdio>
+#include <string>
 
 namespace display {
 
@@ -72,33 +73,34 @@ unsigned long XWindowOf(HWND window) {
 namespace {
 
 // There is no window manager on the test display: windowactivate would
-// fail, windowfocus is what gives the window the keys.
-bool Key(HWND window, const char *action, const char *key) {
+// fail, windowfocus is what gives the window the keys. Runs `then` after it.
+bool Focused(HWND window, const std::string &then) {
     const unsigned long xWindow = XWindowOf(window);
     if (xWindow == 0) {
         return false;
     }
-    char arguments[128];
-    snprintf(arguments, sizeof arguments, "windowfocus --sync %lu %s %s", xWindow, action, key);
-    return RunXdotool(arguments);
+    return RunXdotool("windowfocus --sync " + std::to_string(xWindow) + " " + then);
 }
 
 } // namespace
 
-bool KeyDown(HWND window, const char *key) { return Key(window, "keydown", key); }
+bool KeyDown(HWND window, const char *key) {
+    return Focused(window, std::string("keydown ") + key);
+}
 
-bool KeyUp(HWND window, const char *key) { return Key(window, "keyup", key); }
+bool KeyUp(HWND window, const char *key) { return Focused(window, std::string("keyup ") + key); }
+
+bool Tap(HWND window, const char *key, int holdMs) {
+    char seconds[32];
+    snprintf(seconds, sizeof seconds, "%d.%03d", holdMs / 1000, holdMs % 1000);
+    return Focused(window, std::string("keydown ") + key + " sleep " + seconds + " keyup " + key);
+}
 
 bool Click(HWND window, int x, int y, int button, int count) {
-    const unsigned long xWindow = XWindowOf(window);
-    if (xWindow == 0) {
-        return false;
-    }
-    char arguments[160];
-    snprintf(arguments, sizeof arguments,
-             "windowfocus --sync %lu mousemove --window %lu %d %d click --repeat %d %d", xWindow,
-             xWindow, x, y, count, button);
-    return RunXdotool(arguments);
+    const std::string at =
+        std::to_string(XWindowOf(window)) + " " + std::to_string(x) + " " + std::to_string(y);
+    return Focused(window, "mousemove --window " + at + " click --repeat " + std::to_string(count) +
+                               " " + std::to_string(button));
 }
 
 } // namespace display

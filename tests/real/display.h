@@ -36,6 +36,9 @@ unsigned long XWindowOf(HWND window);
 // xdotool key name such as "Up" or "Escape") down, or lets it go.
 bool KeyDown(HWND window, const char *key);
 bool KeyUp(HWND window, const char *key);
+// Gives `window` the focus, then presses and releases `key` with `holdMs`
+// between (a quick finger, or a key-sending tool).
+bool Tap(HWND window, const char *key, int holdMs);
 
 // Moves the pointer to client point (x, y) of `window` (focused) and clicks
 // xdotool's `button` there (1 left, 2 middle, 3 right, 4 and 5 the wheel

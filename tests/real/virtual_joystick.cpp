@@ -1,5 +1,6 @@
 #include "real/virtual_joystick.h"
 
+#include <dbt.h>
 #include <dinput.h>
 
 #include <algorithm>
@@ -20,6 +21,9 @@ constexpr DWORD kPovCentred = 0xFFFFFFFF;
 // {6677A2B4-5D1E-4F8A-9C3B-7F6A00000001}
 constexpr GUID kInstanceGuid = {
     0x6677a2b4, 0x5d1e, 0x4f8a, {0x9c, 0x3b, 0x7f, 0x6a, 0x00, 0x00, 0x00, 0x01}};
+// {6677A2B4-5D1E-4F8A-9C3B-7F6A00000002}: the controller that fails set-up.
+constexpr GUID kBrokenGuid = {
+    0x6677a2b4, 0x5d1e, 0x4f8a, {0x9c, 0x3b, 0x7f, 0x6a, 0x00, 0x00, 0x00, 0x02}};
 // Product GUIDs of HID devices carry the product and vendor ids in their
 // first field and "PIDVID" in their last bytes.
 constexpr GUID kProductGuid = {
@@ -41,6 +45,7 @@ struct Stick {
     BYTE buttons[kButtons] = {};
     DWORD pov = kPovCentred;
     bool plugged = true;
+    bool brokenFirst = false;
     DIJOYSTATE lastReading = {};
     std::vector<VirtualDevice *> open;
     int acquired = 0;
@@ -94,10 +99,16 @@ void FillInstance(DIDEVICEINSTANCEA *instance) {
 
 class VirtualDevice : public IDirectInputDevice8A {
   public:
-    VirtualDevice() { stick.open.push_back(this); }
+    explicit VirtualDevice(bool broken = false) : broken_(broken) {
+        if (!broken_) {
+            stick.open.push_back(this);
+        }
+    }
     virtual ~VirtualDevice() {
         SetAcquired(false);
-        stick.open.erase(std::find(stick.open.begin(), stick.open.end(), this));
+        if (!broken_) {
+            stick.open.erase(std::find(stick.open.begin(), stick.open.end(), this));
+        }
     }
 
     HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void **object) override {
@@ -270,7 +281,7 @@ class VirtualDevice : public IDirectInputDevice8A {
         if (acquired_) {
             return DIERR_ACQUIRED;
         }
-        if (!IsJoystickFormat(format)) {
+        if (broken_ || !IsJoystickFormat(format)) {
             return DIERR_INVALIDPARAM;
         }
         formatSet_ = true;
@@ -383,6 +394,7 @@ class VirtualDevice : public IDirectInputDevice8A {
     }
 
     ULONG refs_ = 1;
+    bool broken_;
     AxisSettings axes_[kAxes];
     bool formatSet_ = false;
     bool acquired_ = false;
@@ -427,7 +439,8 @@ class VirtualDirectInput : public IDirectInput8A {
 
     HRESULT STDMETHODCALLTYPE CreateDevice(REFGUID guid, LPDIRECTINPUTDEVICE8A *device,
                                            LPUNKNOWN outer) override {
-        if (!IsEqualGUID(guid, kInstanceGuid)) {
+        const bool broken = IsEqualGUID(guid, kBrokenGuid) && stick.brokenFirst;
+        if (!IsEqualGUID(guid, kInstanceGuid) && !broken) {
             return real_->CreateDevice(guid, device, outer);
         }
         if (device == nullptr) {
@@ -441,7 +454,7 @@ class VirtualDirectInput : public IDirectInput8A {
             *device = nullptr;
             return DIERR_NOAGGREGATION;
         }
-        *device = new VirtualDevice;
+        *device = new VirtualDevice(broken);
         return DI_OK;
     }
 
@@ -459,6 +472,14 @@ class VirtualDirectInput : public IDirectInput8A {
             DIDEVICEINSTANCEA instance = {};
             instance.dwSize = sizeof instance;
             FillInstance(&instance);
+            if (stick.brokenFirst) {
+                DIDEVICEINSTANCEA broken = instance;
+                broken.guidInstance = kBrokenGuid;
+                strcpy(broken.tszInstanceName, "fw virtual pedals");
+                if (callback(&broken, context) == DIENUM_STOP) {
+                    return DI_OK;
+                }
+            }
             if (callback(&instance, context) == DIENUM_STOP) {
                 return DI_OK;
             }
@@ -535,8 +556,26 @@ void SetPlugged(bool plugged) {
             device->Unplug();
         }
     }
-    stick.plugged = plugged;
+    if (stick.plugged != plugged) {
+        stick.plugged = plugged;
+        PostDeviceChange();
+    }
 }
+
+void PostDeviceChange() {
+    EnumWindows(
+        [](HWND window, LPARAM) -> BOOL {
+            DWORD process = 0;
+            GetWindowThreadProcessId(window, &process);
+            if (process == GetCurrentProcessId()) {
+                PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+            }
+            return TRUE;
+        },
+        0);
+}
+
+void SetBrokenFirst(bool broken) { stick.brokenFirst = broken; }
 
 bool Plugged() { return stick.plugged; }
 

@@ -54,7 +54,16 @@ void Reset();
 // be created; every open device is dead for good, as a real one is: its reads
 // fail with DIERR_INPUTLOST and Acquire with DIERR_UNPLUGGED. Plugged in
 // again (true): enumeration offers it, and a newly created device reads.
+// Either change posts WM_DEVICECHANGE (DBT_DEVNODES_CHANGED) to the process's
+// top-level windows, as Windows tells every window when a device comes or
+// goes (Wine does not for a virtual device).
 void SetPlugged(bool plugged);
+// Posts that message (the dinput8.dll stand-in's file watcher uses it).
+void PostDeviceChange();
+
+// true: enumeration offers, before the joystick, a second controller that
+// opens but refuses the joystick data format (as pedals or a wheel may).
+void SetBrokenFirst(bool broken);
 bool Plugged();
 
 // As when another application takes the device or it is unplugged for a

@@ -19,6 +19,12 @@
 // (the first line then does not matter), and the text without it plugs it in
 // again, so that a script tests a program's hot-plug.
 //
+// Windows tells the program's windows when a device comes or goes; Wine does
+// not for the virtual joystick, and the program looks for controllers only
+// then. So a thread of the stand-in watches the file and, when "unplugged"
+// comes or goes, posts WM_DEVICECHANGE as Windows would; the program's next
+// look for controllers reads the file and finds the joystick plugged or not.
+//
 // Once a push with READS has run out, the stand-in writes its text to the
 // file named by FW_JOYSTICK with ".done" added, so that a script can wait
 // until the program has seen the whole push.
@@ -55,23 +61,48 @@ void Pace() {
     last = GetTickCount();
 }
 
-void ReadScript() {
-    Pace();
+// The file's text, or false when there is none to read.
+bool ReadScriptText(std::string *text) {
     const char *path = std::getenv("FW_JOYSTICK");
     if (path == nullptr || path[0] == '\0') {
-        return;
+        return false;
     }
     FILE *file = std::fopen(path, "r");
     if (file == nullptr) {
+        return false;
+    }
+    char buffer[128] = {};
+    const size_t size = std::fread(buffer, 1, sizeof buffer - 1, file);
+    std::fclose(file);
+    text->assign(buffer, size);
+    return true;
+}
+
+bool SaysUnplugged(const std::string &text) {
+    return ("\n" + text).find("\nunplugged") != std::string::npos;
+}
+
+DWORD WINAPI WatchPlug(LPVOID) {
+    for (;;) {
+        std::string text;
+        if (ReadScriptText(&text) && SaysUnplugged(text) == virtual_joystick::Plugged()) {
+            virtual_joystick::PostDeviceChange();
+        }
+        Sleep(100);
+    }
+}
+
+void ReadScript() {
+    Pace();
+    std::string current;
+    if (!ReadScriptText(&current)) {
         return;
     }
-    char text[128] = {};
-    const size_t size = std::fread(text, 1, sizeof text - 1, file);
-    std::fclose(file);
-    const std::string current(text, size);
+    const char *path = std::getenv("FW_JOYSTICK");
+    const char *text = current.c_str();
     // Whole lines only: the first line's tag is free text.
     const std::string lines = "\n" + current;
-    const bool unplugged = lines.find("\nunplugged") != std::string::npos;
+    const bool unplugged = SaysUnplugged(current);
     virtual_joystick::SetPlugged(!unplugged);
     if (unplugged) {
         return;
@@ -117,6 +148,10 @@ void ReadScript() {
 BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID) {
     if (reason == DLL_PROCESS_ATTACH) {
         virtual_joystick::SetReadHook(ReadScript);
+        HANDLE watcher = CreateThread(nullptr, 0, WatchPlug, nullptr, 0, nullptr);
+        if (watcher != nullptr) {
+            CloseHandle(watcher);
+        }
     }
     return TRUE;
 }

@@ -20,7 +20,7 @@ fi
 # it loads). Wine prefers a native DLL to its own only from the program's
 # folder, so each DLL there is linked beside the program, and NAME=n,b makes
 # Wine take it.
-: "${FW_STANDINS=d3dcompiler_47}"
+: "${FW_STANDINS=d3dcompiler_47 xinput1_4}"
 : "${FW_STANDIN_DIR:=$here/build/standins}"
 # In the DXVK root (tools/dxvk.sh), DXVK's Direct3D 9 is one of them.
 [ "${FW_D3D9:-}" != dxvk ] || FW_STANDINS="$FW_STANDINS d3d9"

@@ -20,8 +20,8 @@ fw_demo_prepare() {
     cp "${fw_program_file:-$fw_build/$fw_program.exe}" "$fw_demo_dir/$fw_program.exe"
     rm -f "$fw_demo_dir"/dinput8*.dll
     export FW_STANDIN_DIR="$fw_build/standins"
-    export FW_STANDINS="d3dcompiler_47 dinput8"
-    [ "${2:-}" != no-controller ] || FW_STANDINS=d3dcompiler_47
+    export FW_STANDINS="d3dcompiler_47 dinput8 xinput1_4"
+    [ "${2:-}" != no-controller ] || FW_STANDINS="d3dcompiler_47 xinput1_4"
     # The stick's script: "X Y BUTTONS", read at every joystick read.
     fw_joystick="$fw_demo_dir/joystick.txt"
     echo "0 0 0" >"$fw_joystick"

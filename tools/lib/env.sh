@@ -27,7 +27,7 @@ fw_use_arch() {
     # The DLL stand-ins that tools/wine-run.sh puts beside every program (the
     # shader compiler; tools/run.sh may add more).
     export FW_STANDIN_DIR="$fw_build/standins"
-    export FW_STANDINS="d3dcompiler_47"
+    export FW_STANDINS="d3dcompiler_47 xinput1_4"
 }
 fw_use_arch "${FW_ARCH-64}"
 

@@ -13,7 +13,13 @@ void FrameworkFrame();
 // Frames for `seconds` of wall time; returns the frames drawn.
 int FrameworkFrames(double seconds);
 
+// The bare side of the frame loop: the same window and device without the
+// framework (the message pump of UpdateFramework, no input).
+void BareFrame();
+
 void BenchFrameLoop();
+// Frame times over `seconds` without a controller, with one and across plugs.
+void BenchInputFrames(double seconds);
 void BenchQuads();
 void BenchTasks();
 void BenchCrc32();

@@ -27,23 +27,6 @@ constexpr int kQuadRounds = 5;
 constexpr float kQuadSize = 8.0f;
 constexpr D3DCOLOR kQuadColour = 0xC0FFFFFF;
 
-// The bare side: what an application without the framework does each frame
-// with the same window and device (the message pump of UpdateFramework, no
-// input).
-void BareFrame() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-    Sleep(0);
-    IDirect3DDevice9 *device = var.lpD3DDevice;
-    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
-    device->BeginScene();
-    device->EndScene();
-    device->Present(nullptr, nullptr, nullptr, nullptr);
-}
-
 double TimeFrames(void (*frame)()) {
     const double start = Now();
     for (int i = 0; i < kFramesPerRound; ++i) {
@@ -194,6 +177,20 @@ double TimeQuadFrames(void (*draw)(), int frames, bool clipped) {
 }
 
 } // namespace
+
+void BareFrame() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+    Sleep(0);
+    IDirect3DDevice9 *device = var.lpD3DDevice;
+    device->Clear(0, nullptr, D3DCLEAR_TARGET | D3DCLEAR_ZBUFFER, kClearColour, 1.0f, 0);
+    device->BeginScene();
+    device->EndScene();
+    device->Present(nullptr, nullptr, nullptr, nullptr);
+}
 
 void FrameworkFrame() {
     UpdateFramework();

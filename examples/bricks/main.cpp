@@ -6,8 +6,11 @@
 //   the mouse       the paddle follows the cursor; a left click launches
 //   the keyboard    Left and Right move the paddle; Space or Z launches
 //   a controller    the stick moves the paddle as far as it is pushed; the
-//                   first button launches. None is needed: one plugged in
-//                   while the game runs is picked up.
+//                   first button launches. An Xbox-style pad's triggers
+//                   push the paddle too, and it rumbles when a ball is
+//                   lost. None is needed: one plugged in while the game
+//                   runs is picked up.
+//   after a game    type a name for the high score; Enter keeps it
 //   Escape          pauses and resumes (the game also pauses when its
 //                   window loses the focus or is minimised)
 //   Q, close box    quit
@@ -22,12 +25,14 @@
 // puts them beside the executable). Prints a line on the console whenever
 // something a player would notice changes: "score: N", "lives: N", "ball:
 // launched", "paused", "playing", "controller: connected", "controller: none",
-// "game over", "cleared". A script can follow the game by them.
+// "game over", "cleared", "high score: NAME N". A script can follow the game
+// by them.
 #include <fw/fw.h> // the whole framework; link the CMake target fw::fw
 
 #include <cmath>
 #include <cstdarg>
 #include <cstdio>
+#include <cstring>
 
 namespace {
 
@@ -88,11 +93,15 @@ struct Game {
     int score;
     int lives;
     bool paused;
+    float rumble; // seconds the pad still rumbles
+    // The name typed for the high score (UTF-8) while naming is true.
+    bool naming;
+    char name[64];
 };
 
 Game game;
 bool wasFocused = false; // last frame's IsWindowFocused
-int wasConnected = -1;   // last frame's IsJoystickConnected; -1 before the first
+int wasConnected = -1;   // last frame's controller state; -1 before the first
 POINT lastCursor;        // last frame's GetCursorPosition
 
 // One line on the console, printf-style, written at once (a pipe would
@@ -224,14 +233,58 @@ void StepBall(float seconds) {
         --game.lives;
         Say("lives: %d", game.lives);
         game.phase = game.lives > 0 ? Phase::Serve : Phase::Over;
+        // A lost ball rumbles an Xbox-style pad for a moment (SetPadVibration
+        // answers E_FAIL without one, and stops by itself while the game is
+        // not in front).
+        if (SUCCEEDED(SetPadVibration(0, 0.8f, 0.4f))) {
+            game.rumble = 0.3f;
+        }
         if (game.phase == Phase::Over) {
             Say("game over");
+            // The player may type a name for the score: typed text is
+            // gathered from now on (GetTypedText), until Enter.
+            game.naming = true;
+            game.name[0] = '\0';
+            SetTextInput(TRUE);
         }
         return;
     }
     if (HitBrick() && game.bricksLeft == 0) {
         game.phase = Phase::Cleared;
         Say("cleared");
+    }
+}
+
+// ---- The high score's name ---------------------------------------------------
+
+// Takes this frame's typed text into the name (whole characters only: a
+// UTF-8 character that does not fit is left out); Backspace takes the last
+// character off, Enter keeps the name.
+void TypeName() {
+    const char *typed = GetTypedText();
+    size_t length = std::strlen(game.name);
+    for (const char *c = typed; *c != '\0';) {
+        size_t size = 1;
+        while ((c[size] & 0xC0) == 0x80) {
+            ++size; // the continuation bytes of one character
+        }
+        if (length + size < sizeof game.name) {
+            std::memcpy(game.name + length, c, size);
+            length += size;
+            game.name[length] = '\0';
+        }
+        c += size;
+    }
+    if (IsKeyPressed(DIK_BACK) && length > 0) {
+        do {
+            --length;
+        } while (length > 0 && (game.name[length] & 0xC0) == 0x80);
+        game.name[length] = '\0';
+    }
+    if (IsKeyPressed(DIK_RETURN)) {
+        SetTextInput(FALSE);
+        game.naming = false;
+        Say("high score: %s %d", game.name[0] != '\0' ? game.name : "-", game.score);
     }
 }
 
@@ -249,11 +302,20 @@ void Update(float seconds) {
         SetPaused(true);
     }
     wasFocused = focused;
-    if (IsKeyPressed(DIK_Q)) {
+    if (game.naming) {
+        TypeName();
+    } else if (IsKeyPressed(DIK_Q)) {
         QuitFramework(); // the frame loop ends at the next UpdateFramework
     }
-    // A controller can come and go while the game runs.
-    const int connected = IsJoystickConnected();
+    if (game.rumble > 0.0f) {
+        game.rumble -= seconds;
+        if (game.rumble <= 0.0f) {
+            SetPadVibration(0, 0.0f, 0.0f);
+        }
+    }
+    // A controller can come and go while the game runs: a DirectInput one
+    // or an Xbox-style pad.
+    const int connected = IsJoystickConnected() || IsPadConnected(0);
     if (connected != wasConnected) {
         Say(connected ? "controller: connected" : "controller: none");
         wasConnected = connected;
@@ -270,7 +332,8 @@ void Update(float seconds) {
     // speed, and the mouse puts it under the cursor whenever the cursor moves.
     // GetKeyboardButtons, not GetButtons: the latter has the stick's
     // directions too, which GetStickX already counts.
-    float push = GetStickX();
+    // A pad's triggers push too, left and right, as far as they are pulled.
+    float push = GetStickX() + GetPadTrigger(0, 1) - GetPadTrigger(0, 0);
     const DWORD keys = GetKeyboardButtons();
     if (keys & BUTTON_LEFT) {
         push -= 1.0f;
@@ -309,7 +372,7 @@ void Update(float seconds) {
     }
     case Phase::Over:
     case Phase::Cleared:
-        if (launch) {
+        if (launch && !game.naming) {
             NewGame();
         }
         break;
@@ -325,6 +388,17 @@ void DrawCentered(int font, float y, const char *text) {
     if (SUCCEEDED(MeasureString(font, text, &size))) {
         DrawString(font, (kWidth - size.cx) / 2.0f, y, kTextColor, 2, text);
     }
+}
+
+// DrawString takes text in the system's code page; the name is UTF-8.
+void DrawName(float y) {
+    WCHAR wide[64];
+    char text[160] = "Name: ";
+    if (MultiByteToWideChar(CP_UTF8, 0, game.name, -1, wide, 64) > 0) {
+        WideCharToMultiByte(CP_ACP, 0, wide, -1, text + 6, sizeof text - 8, nullptr, nullptr);
+    }
+    std::strcat(text, "_");
+    DrawCentered(kFont, y, text);
 }
 
 void Draw() {
@@ -358,7 +432,7 @@ void Draw() {
         if (SUCCEEDED(MeasureString(kFont, text, &size))) {
             DrawString(kFont, kWidth - 16.0f - size.cx, 8, kTextColor, 2, text);
         }
-        if (IsJoystickConnected()) {
+        if (IsJoystickConnected() || IsPadConnected(0)) {
             DrawCentered(kFont, 8, "controller");
         }
 
@@ -374,7 +448,12 @@ void Draw() {
             DrawCentered(kFont, 300, "Click, Space or Z to launch");
         } else if (game.phase == Phase::Over || game.phase == Phase::Cleared) {
             DrawCentered(kBigFont, 220, game.phase == Phase::Over ? "GAME OVER" : "WELL DONE");
-            DrawCentered(kFont, 300, "Click, Space or Z to play again");
+            if (game.naming) {
+                DrawName(300);
+                DrawCentered(kFont, 340, "Type your name, Enter keeps it");
+            } else {
+                DrawCentered(kFont, 300, "Click, Space or Z to play again");
+            }
         }
         EndScene();
     }

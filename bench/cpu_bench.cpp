@@ -16,8 +16,8 @@ namespace bench {
 
 namespace {
 
-constexpr int kTaskRounds = 15;
-constexpr int kTaskFramesPerRound = 200;
+constexpr int kTaskRounds = 101;
+constexpr int kTaskFramesPerRound = 10;
 constexpr double kTaskGoalRatio = 1.25;
 constexpr int kCrcRounds = 5;
 constexpr size_t kCrcBytes = 64u << 20;

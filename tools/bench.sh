@@ -5,8 +5,8 @@
 # fifteen minutes; `sh tools/bench.sh --quick` shortens the stress runs.
 # `--arch 32` measures the 32-bit build (64 is the default);
 # `--d3d9 dxvk` runs it on DXVK (Direct3D 9 on Vulkan) under Wine 10, in the
-# Debian 13 root of tools/dxvk.sh (64-bit). Every other argument goes to the
-# program.
+# Debian 13 root of tools/dxvk.sh; `--d3d9 both` runs it on Wine's Direct3D 9
+# and then on DXVK, one table each. Every other argument goes to the program.
 set -eu
 cd "$(dirname "$0")/.."
 d3d9=wine
@@ -28,9 +28,9 @@ while [ "$count" -gt 0 ]; do
     fi
 done
 case "${FW_ARCH:-64}/$d3d9" in
-32/wine | 64/wine | 32/dxvk | 64/dxvk) ;;
+32/wine | 64/wine | 32/dxvk | 64/dxvk | 32/both | 64/both) ;;
 *)
-    echo "usage: sh tools/bench.sh [--arch 32|64] [--d3d9 wine|dxvk] [--quick] [PROGRAM_ARGS...]" >&2
+    echo "usage: sh tools/bench.sh [--arch 32|64] [--d3d9 wine|dxvk|both] [--quick] [PROGRAM_ARGS...]" >&2
     exit 2
     ;;
 esac
@@ -38,8 +38,18 @@ esac
 if [ "${FW_D3D9:-}" != dxvk ]; then
     fw_build_all
     cmake --build "$fw_build" --target fw_bench
-    [ "$d3d9" = wine ] || exec sh tools/dxvk.sh sh tools/bench.sh "$@"
+    [ "$d3d9" != dxvk ] || exec sh tools/dxvk.sh sh tools/bench.sh "$@"
 fi
 fw_start
 cd "$fw_root/data"
+if [ "$d3d9" = both ]; then
+    echo "Direct3D 9: Wine's"
+    status=0
+    sh ../tools/answer-boxes.sh "$fw_build/fw_bench.exe" "$@" || status=$?
+    fw_stop
+    cd "$fw_root"
+    echo "Direct3D 9: DXVK"
+    sh tools/dxvk.sh sh tools/bench.sh "$@" || status=$?
+    exit "$status"
+fi
 sh ../tools/answer-boxes.sh "$fw_build/fw_bench.exe" "$@"

@@ -1,8 +1,11 @@
 #include <fw/util/crc32.h>
 
 #include <gtest/gtest.h>
+#include <zlib.h>
 
 #include <cstring>
+#include <random>
+#include <vector>
 
 namespace {
 
@@ -50,6 +53,27 @@ TEST(Crc32, FirstCallBuildsTheTableAndLaterCallsAgree) {
     for (int i = 0; i < 3; ++i) {
         EXPECT_EQ(CrcOf("hata.x"), first);
     }
+}
+
+// Every length to 4 KiB from every start within 16 bytes: every split of a
+// range into the 16-byte steps and the bytes left over, at any alignment.
+TEST(Crc32, MatchesZlibAtEveryLengthAndAlignment) {
+    std::vector<uint8_t> bytes(4096 + 16);
+    std::mt19937 random(32);
+    for (uint8_t &byte : bytes) {
+        byte = static_cast<uint8_t>(random());
+    }
+    int mismatches = 0;
+    for (int offset = 0; offset < 16; ++offset) {
+        const uint8_t *start = bytes.data() + offset;
+        for (int32_t length = 0; length <= 4096; ++length) {
+            const auto zlibs = static_cast<uint32_t>(crc32(0, start, static_cast<uInt>(length)));
+            if (Crc32(start, length) != zlibs && ++mismatches <= 5) {
+                ADD_FAILURE() << "offset " << offset << ", length " << length;
+            }
+        }
+    }
+    EXPECT_EQ(mismatches, 0);
 }
 
 TEST(Crc32, TerminatingNulChangesTheKey) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <random>
 #include <vector>
 
 namespace {
@@ -92,6 +93,41 @@ TEST_F(TaskTree, ReapKeepsLiveTasksInOrder) {
     ReapTasks();
     EXPECT_EQ(RunTasks(), 2);
     EXPECT_EQ(calls, Updates({d, b}));
+}
+
+// Random creates, kills and reaps, so that the lists run in and out of the
+// pool's order, against a model: the active list newest first, reaped nodes
+// reused from the last one reaped.
+TEST_F(TaskTree, ListsMatchAModelThroughRandomChurn) {
+    std::mt19937 random(7);
+    std::vector<Task *> active, reaped; // reaped: the next one to reuse last
+    for (int step = 0; step < 2000; ++step) {
+        const unsigned action = random() % 4;
+        if (action < 2) {
+            Task *t = Make();
+            if (!reaped.empty()) {
+                ASSERT_EQ(t, reaped.back()) << "step " << step;
+                reaped.pop_back();
+            }
+            active.insert(active.begin(), t);
+        } else if (action == 2 && !active.empty()) {
+            KillTask(active[random() % active.size()]);
+        } else {
+            std::vector<Task *> live;
+            for (Task *t : active) {
+                (IsTaskDead(t) ? reaped : live).push_back(t);
+            }
+            ReapTasks();
+            active = live;
+        }
+        calls.clear();
+        ASSERT_EQ(RunTasks(), static_cast<int>(active.size())) << "step " << step;
+        std::vector<Call> expected;
+        for (Task *t : active) {
+            expected.push_back({'u', t});
+        }
+        ASSERT_EQ(calls, expected) << "step " << step;
+    }
 }
 
 TEST_F(TaskTree, KilledTaskRunsUntilReaped) {

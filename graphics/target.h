@@ -14,9 +14,10 @@
 /// On a device loss fw releases every target before the reset and makes it
 /// again after it, at the same size, or at the back buffer's new size for a
 /// target made with size 0. A target made again starts transparent black,
-/// unless it was made with RENDER_TARGET_KEEP: then it starts with what it
-/// held when its last EndRenderTarget ended, copied to system memory there
-/// (a read-back each time: for targets drawn once or rarely). ReleaseDirectX
+/// unless it was made with RENDER_TARGET_KEEP and keeps its size: then it
+/// starts with what it held when its last EndRenderTarget ended, copied to
+/// system memory there (a read-back each time: for targets drawn once or
+/// rarely). ReleaseDirectX
 /// releases every slot. Main thread only, like the device. A slot index
 /// outside 0..31 fails with E_FAIL and no message.
 #pragma once

@@ -19,6 +19,7 @@
 #include "graphics/graphics.h"
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
+#include "graphics/target.h"
 
 #include "resources/font.h"
 #include "resources/mesh.h"

@@ -9,7 +9,13 @@
 
 // The services in the order of the restore and the release; a loss tells
 // them in the reverse order.
-enum DeviceService { SERVICE_MESHES, SERVICE_FONTS, SERVICE_SHADERS, SERVICE_COUNT };
+enum DeviceService {
+    SERVICE_MESHES,
+    SERVICE_FONTS,
+    SERVICE_SHADERS,
+    SERVICE_TARGETS,
+    SERVICE_COUNT
+};
 
 struct DeviceServiceCalls {
     HRESULT (*lost)();  // before the render targets go; a failure fails OnLost

@@ -81,6 +81,11 @@ HRESULT SetTexture(const char *name) {
     return entry != nullptr ? device->SetTexture(0, entry->lpTexture) : S_OK;
 }
 
+HRESULT BindTexture(IDirect3DBaseTexture9 *texture) {
+    IDirect3DDevice9 *device = GetDevice();
+    return device != nullptr ? device->SetTexture(0, texture) : S_OK;
+}
+
 IDirect3DTexture9 *LoadTextureFile(const char *name) {
     IDirect3DDevice9 *device = GetDevice();
     if (device == nullptr) {

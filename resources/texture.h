@@ -28,6 +28,10 @@ HRESULT ReleaseTexture(const char *name);
 /// Binds the cached texture of `name` to stage 0; NULL unbinds. A name that is
 /// not cached leaves the binding as it is (S_OK), as does a missing device.
 HRESULT SetTexture(const char *name);
+/// Binds `texture` to stage 0, any texture: a render target's
+/// (graphics/target.h) or one the program made; NULL unbinds. The device's
+/// result; S_OK without a device, as SetTexture.
+HRESULT BindTexture(IDirect3DBaseTexture9 *texture);
 /// The image at its own size, A8R8G8B8, one level, managed pool, no filtering;
 /// opaque black becomes transparent black. NULL when it cannot be loaded.
 IDirect3DTexture9 *LoadTextureFile(const char *name);

@@ -4,15 +4,21 @@
 #
 #   sh tools/run.sh [--arch 32|64] [--d3d9 dxvk] [--no-controller]    the demo
 #   sh tools/run.sh [OPTIONS] showcase | bricks | selftest
-#   sh tools/run.sh [OPTIONS] PROGRAM.exe [DATA_DIR]
+#   sh tools/run.sh [OPTIONS] [--tour FILE] PROGRAM.exe [DATA_DIR]
 #
 # With DISPLAY set, the program opens on that display (the demo: the arrow
 # keys move the flag, Z and X switch between the effect and the shader pair,
 # Escape quits). Without DISPLAY, it runs on a virtual display: the demo and
 # the showcase take a scripted tour (the demo: a few seconds idle, Z, X, the
-# virtual stick, an arrow key, Escape; the game: tools/lib/bricks.sh), any other program is left alone for a
-# few seconds and then gets Escape; PNG screenshots go to a folder named at
-# the end. The tour and the shots are timed from the program's first frame:
+# virtual stick, an arrow key, Escape; the game: tools/lib/bricks.sh); any
+# other program has three screenshots taken, 2, 4 and 6 s after its first
+# frame, or plays the tour FILE given with --tour (key presses, the virtual
+# controller's lines, the mouse and screenshots at given times: README.md),
+# and then has its window closed as with the close box, so that a program
+# that keeps Escape for itself ends too. A tour is played on the display of
+# DISPLAY too, when one is set. PNG screenshots go to a folder named at the
+# end; the program's printed lines are shown as it prints them.
+# The tour and the shots are timed from the program's first frame:
 # they begin once its window has appeared (FW_WINDOW_WAIT seconds at most,
 # 60 unless set; a program without a window by then ends the run with exit
 # code 1) and shows anything but black (20 seconds at most; then they begin
@@ -47,15 +53,21 @@ refuse_run() {
     exit 1
 }
 usage() {
-    refuse "usage: sh tools/run.sh [--arch 32|64] [--d3d9 wine|dxvk] [--no-controller] [showcase | bricks | selftest | PROGRAM.exe [DATA_DIR]]"
+    refuse "usage: sh tools/run.sh [--arch 32|64] [--d3d9 wine|dxvk] [--no-controller] [showcase | bricks | selftest | [--tour FILE] PROGRAM.exe [DATA_DIR]]"
 }
 mode=controller
 d3d9=wine
 program=""
 data=""
+tour=""
 while [ $# -gt 0 ]; do
     case "$1" in
     --no-controller) mode=no-controller ;;
+    --tour)
+        [ $# -ge 2 ] || usage
+        tour=$2
+        shift
+        ;;
     --d3d9)
         case "${2:-}" in
         wine | dxvk) d3d9=$2 ;;
@@ -87,7 +99,7 @@ done
 # A program of the caller's: checked and made absolute before anything else.
 own=""
 case "$program" in
-"" | demo | showcase | bricks | selftest) [ -z "$data" ] || usage ;;
+"" | demo | showcase | bricks | selftest) [ -z "$data" ] && [ -z "$tour" ] || usage ;;
 esac
 case "$program" in
 "" | demo) ;;
@@ -113,10 +125,17 @@ selftest) fw_program=fw_selftest ;;
     ;;
 esac
 
+if [ -n "$tour" ]; then
+    [ -f "$tour" ] || refuse "no such tour file: $tour"
+    tour="$(cd "$(dirname "$tour")" && pwd)/$(basename "$tour")"
+fi
 cd "$(dirname "$0")/.."
 [ -n "${DISPLAY:-}" ] && FW_OWN_DISPLAY=1
 . tools/lib/env.sh
 . tools/lib/demo.sh
+if [ -n "$tour" ]; then
+    bad=$(fw_demo_tour_check "$tour") || refuse "$tour: $bad"
+fi
 . tools/lib/showcase.sh
 . tools/lib/bricks.sh
 standins="d3dcompiler_standin fw_dinput8"
@@ -127,16 +146,20 @@ bricks) fw_build_all fw_bricks $standins ;;
 selftest) fw_build_all fw_selftest $standins ;;
 *) fw_build_all $standins ;;
 esac
+# The helper that closes windows runs on this machine; the DXVK root runs
+# the one built here.
+[ "${FW_D3D9:-}" = dxvk ] || fw_demo_close_build
 if [ "$d3d9" = dxvk ] && [ "${FW_D3D9:-}" != dxvk ]; then
     # Built here, run in the root: the arguments as checked above.
     set -- --arch "${FW_ARCH:-64}" --d3d9 dxvk
     [ "$mode" = controller ] || set -- "$@" --no-controller
     if [ -n "$own" ]; then
         # The root sees fw's folder only.
-        case "$own/$data/" in
-        "$fw_root"/*/"$fw_root"/*) ;;
-        *) refuse "--d3d9 dxvk runs a program and data folder inside $fw_root only" ;;
+        case "$own/$data/${tour:-$fw_root/}" in
+        "$fw_root"/*/"$fw_root"/*/"$fw_root"/*) ;;
+        *) refuse "--d3d9 dxvk runs a program, data folder and tour inside $fw_root only" ;;
         esac
+        [ -z "$tour" ] || set -- "$@" --tour "$tour"
         set -- "$@" "$own" "$data"
     elif [ -n "$program" ]; then
         set -- "$@" "$program"
@@ -168,7 +191,7 @@ if [ "$fw_program" = fw_selftest ]; then
     exit $status
 fi
 
-if [ -n "${FW_OWN_DISPLAY:-}" ]; then
+if [ -n "${FW_OWN_DISPLAY:-}" ] && [ -z "$tour" ]; then
     # A person answers the boxes here; their texts are printed afterwards.
     trace="$fw_demo_dir/trace.txt"
     status=0
@@ -183,6 +206,10 @@ shots="$fw_build/screenshots"
 rm -rf "$shots"
 mkdir -p "$shots"
 fw_demo_start "$data"
+# The program's lines as it prints them, and the texts of its boxes once it
+# has ended; done when it has.
+tail -n +1 -s 0.1 -F --pid="$fw_demo_pid" "$fw_demo_dir/boxes.txt" 2>/dev/null | sed -u 's/\r$//' &
+printed=$!
 # The first frame: the program may load for a while before its window opens
 # and again before it draws.
 # A program that ends first (a start-up failure) is reported below as it
@@ -205,20 +232,18 @@ if [ "$mode" = controller ] || [ -n "$own" ] || [ "$fw_program" = bricks ]; then
 fi
 if [ -z "$drawn" ]; then
     : # it ended before it drew: its boxes and exit code below
+elif [ -n "$tour" ]; then
+    fw_demo_tour "$tour" "$shots" || true
+    fw_demo_close >/dev/null || true
 elif [ -n "$own" ]; then
     # Three shots of the screen two seconds apart, unless the program ends
-    # first, then Escape to each of its windows.
+    # first, then the close box of each of its windows.
     for shot in 1 2 3; do
         sleep 2
         [ -f "$fw_demo_dir/status" ] && break
         timeout 20 import -silent -window root "$shots/$shot.png"
     done
-    if [ ! -f "$fw_demo_dir/status" ]; then
-        for window in $(xdotool search --onlyvisible --name . 2>/dev/null); do
-            fw_demo_window=$window
-            fw_demo_hold Escape 0.2 2>/dev/null || true
-        done
-    fi
+    fw_demo_close >/dev/null || true
 elif [ "$fw_program" = showcase ]; then
     fw_showcase_tour "$shots"
 elif [ "$fw_program" = bricks ]; then
@@ -249,9 +274,10 @@ fi
 status=$(fw_demo_wait 30) || {
     echo "$fw_program did not end" >&2
     fw_demo_kill
+    wait "$printed"
     exit 1
 }
-cat "$fw_demo_dir/boxes.txt"
+wait "$printed"
 ls "$shots"/*.png >/dev/null 2>&1 && echo "screenshots in $shots"
 echo "$fw_program exited with code $status"
 exit "$status"

@@ -10,8 +10,10 @@
 #include <fw/graphics/graphics.h>
 #include <fw/graphics/quad.h>
 #include <fw/graphics/renderstate.h>
+#include <fw/graphics/target.h>
 #include "../../bench/process.h"
 #include "real/boxes.h"
+#include "real/device.h"
 #include "real/pixels.h"
 #include <fw/resources/font.h>
 #include <fw/resources/mesh.h>
@@ -678,6 +680,57 @@ TEST_F(RealLoss, TwentyLossesInARowLeaveNothingBehind) {
     EXPECT_TRUE(pixels::Same(SettledFrame(), before, 2));
 }
 
+// Render targets of fw's own service, drawn once before the loss and not
+// again, with no notification of the program's: the kept one comes back with
+// its picture, the other one transparent black, both drawable.
+void DrawHalves(int index, D3DCOLOR left, D3DCOLOR right) {
+    ASSERT_EQ(BeginScene(), D3D_OK);
+    ASSERT_EQ(BeginRenderTarget(index, TRUE, 0xFF000000), S_OK);
+    SetRenderStateFlags(0);
+    real::DiffuseOnly();
+    DrawRect(0, 0, 32, 64, left);
+    DrawRect(32, 0, 64, 64, right);
+    EXPECT_EQ(EndRenderTarget(), S_OK);
+    EndScene();
+}
+
+pixels::Image ReadTarget(int index) {
+    IDirect3DSurface9 *surface = nullptr;
+    pixels::Image image;
+    if (GetRenderTargetTexture(index) != nullptr &&
+        SUCCEEDED(GetRenderTargetTexture(index)->GetSurfaceLevel(0, &surface))) {
+        EXPECT_TRUE(pixels::Read(GetDevice(), surface, &image));
+        surface->Release();
+    }
+    return image;
+}
+
+TEST_F(RealLoss, RenderTargetsComeBackWithoutANotification) {
+    ASSERT_EQ(
+        CreateRenderTarget(0, 64, 64, D3DFMT_X8R8G8B8, RENDER_TARGET_KEEP | RENDER_TARGET_DEPTH),
+        S_OK);
+    ASSERT_EQ(CreateRenderTarget(1, 64, 64, D3DFMT_X8R8G8B8, 0), S_OK);
+    DrawHalves(0, 0xFFFFFF00, 0xFF00FFFF);
+    DrawHalves(1, 0xFFFF00FF, 0xFF00FF00);
+    const pixels::Image kept = ReadTarget(0);
+    ASSERT_TRUE(pixels::AreaIs(kept, {0, 0, 32, 64}, 0xFFFFFF00, 0));
+    ASSERT_TRUE(pixels::AreaIs(kept, {32, 0, 64, 64}, 0xFF00FFFF, 0));
+
+    if (!LoseAndRestore(1)) {
+        GTEST_SKIP() << "this Direct3D 9 keeps a full-screen device when another window takes "
+                        "the foreground";
+    }
+    EXPECT_TRUE(pixels::Same(ReadTarget(0), kept, 0)) << "the kept target";
+    const pixels::Image cleared = ReadTarget(1);
+    ASSERT_EQ(cleared.width, 64u);
+    EXPECT_EQ(pixels::Count(cleared, {0, 0, 64, 64}, 0x00000000, 0), 64 * 64)
+        << "the other one, made again";
+    DrawHalves(1, 0xFFFF00FF, 0xFF00FF00);
+    EXPECT_TRUE(pixels::AreaIs(ReadTarget(1), {32, 0, 64, 64}, 0xFF00FF00, 0));
+    ReleaseRenderTarget(0);
+    ReleaseRenderTarget(1);
+}
+
 // Windowed 640 x 480, full screen at the display's size, windowed 800 x 600:
 // each frame at its size with the program's objects alive, and no box.
 class RealModeChange : public RealProgram {
@@ -733,6 +786,23 @@ TEST_F(RealModeChange, EachModeDrawsTheFrameAtItsSize) {
     SetAltEnterToggles(FALSE);
     PrintTimeline();
     EXPECT_EQ(failedResets, 0);
+}
+
+// A target of the back buffer's size follows a mode change; a kept one of
+// its own size keeps its picture.
+TEST_F(RealModeChange, RenderTargetsFollowTheModeChange) {
+    ASSERT_EQ(CreateRenderTarget(0, 64, 64, D3DFMT_X8R8G8B8, RENDER_TARGET_KEEP), S_OK);
+    ASSERT_EQ(CreateRenderTarget(1, 0, 0, D3DFMT_UNKNOWN, RENDER_TARGET_DEPTH), S_OK);
+    DrawHalves(0, 0xFFFFFF00, 0xFF00FFFF);
+    const pixels::Image kept = ReadTarget(0);
+    ASSERT_EQ(ChangeDisplayMode(800, 600, 1), S_OK);
+    EXPECT_TRUE(pixels::Same(ReadTarget(0), kept, 0));
+    D3DSURFACE_DESC desc = {};
+    ASSERT_NE(GetRenderTargetTexture(1), nullptr);
+    GetRenderTargetTexture(1)->GetLevelDesc(0, &desc);
+    EXPECT_EQ(std::make_pair(desc.Width, desc.Height), std::make_pair(800u, 600u));
+    ReleaseRenderTarget(0);
+    ReleaseRenderTarget(1);
 }
 
 } // namespace

@@ -5,6 +5,7 @@
 #include "fake/d3dx_shader.h"
 #include "graphics_test.h"
 #include <fw/app/window.h>
+#include <fw/graphics/target.h>
 #include <fw/resources/font.h>
 #include <fw/resources/mesh.h>
 #include <fw/resources/texture.h>
@@ -208,6 +209,13 @@ TEST_P(ResetMidFrame, FindsNoDefaultPoolObjectAlive) {
     if (phase >= 2) {
         EndScene();
     }
+    if (phase >= 3) {
+        // Kept in system memory, drawn into and not ended.
+        ASSERT_EQ(
+            CreateRenderTarget(0, 64, 64, D3DFMT_UNKNOWN, RENDER_TARGET_DEPTH | RENDER_TARGET_KEEP),
+            S_OK);
+        ASSERT_EQ(BeginRenderTarget(0, TRUE, 0xFFFFFFFF), S_OK);
+    }
 
     EXPECT_EQ(HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE), 0)
         << ::testing::PrintToString(fake::Messages());
@@ -217,7 +225,8 @@ TEST_P(ResetMidFrame, FindsNoDefaultPoolObjectAlive) {
 INSTANTIATE_TEST_SUITE_P(, ResetMidFrame,
                          ::testing::Values(std::make_pair("AfterClear", 0),
                                            std::make_pair("InsideAScene", 1),
-                                           std::make_pair("AfterEndScene", 2)),
+                                           std::make_pair("AfterEndScene", 2),
+                                           std::make_pair("InsideARenderTarget", 3)),
                          [](const auto &info) { return std::string(info.param.first); });
 
 // The program's lost functions run newest first before fw lets go of its

@@ -6,6 +6,7 @@
 #include <fw/graphics/graphics.h>
 #include <fw/graphics/quad.h>
 #include <fw/graphics/renderstate.h>
+#include <fw/graphics/target.h>
 #include "real/boxes.h"
 #include "real/device.h"
 #include "real/pixels.h"
@@ -15,6 +16,9 @@
 #include <fw/shader/shader.h>
 
 #include <gtest/gtest.h>
+
+#include <cstdio>
+#include <tuple>
 
 namespace {
 
@@ -239,6 +243,66 @@ TEST_F(RealGraphics, BlurWithAlphaZeroAddsNothing) {
     EXPECT_TRUE(pixels::AreaIs(image, {450, 250, 451, 350}, 0xFF000000, 0));
     EXPECT_TRUE(pixels::AreaIs(image, {350, 350, 450, 351}, 0xFF000000, 0));
     EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+}
+
+// A rectangle at depth `z`, drawn with the depth test of the states in force.
+void DrawRectAtDepth(float x1, float y1, float x2, float y2, float z, D3DCOLOR color) {
+    ScreenVertex vertices[6];
+    RectVertices(vertices, x1, y1, x2, y2, color, 0, 0, 1, 1);
+    for (ScreenVertex &vertex : vertices) {
+        vertex.z = z;
+    }
+    GetDevice()->SetFVF(SCREEN_VERTEX_FVF);
+    GetDevice()->DrawPrimitiveUP(D3DPT_TRIANGLELIST, 2, vertices, sizeof vertices[0]);
+}
+
+// Drawn into a 64 x 64 target with a depth buffer of its own while the back
+// buffer is multisampled: a near green square stays in front of a far red
+// one drawn after it. Ending puts back the back buffer and the program's
+// viewport, and the target's texture, bound by BindTexture, is drawn texel
+// for texel into the frame.
+TEST_F(RealGraphics, ARenderTargetDrawsWithItsOwnDepthAndPutsTheFrameBack) {
+    std::printf("back buffer multisample type %d\n", var.d3dpp.MultiSampleType);
+    ASSERT_EQ(CreateRenderTarget(0, 64, 64, D3DFMT_X8R8G8B8, RENDER_TARGET_DEPTH), S_OK);
+    IDirect3DDevice9 *device = GetDevice();
+    ASSERT_EQ(ClearAndBeginScene(0xFF000000, 0), 0);
+    const D3DVIEWPORT9 viewport = {8, 8, 400, 300, 0.0f, 1.0f};
+    device->SetViewport(&viewport);
+
+    ASSERT_EQ(BeginRenderTarget(0, TRUE, 0xFF0000FF), S_OK);
+    IDirect3DSurface9 *depth = nullptr;
+    ASSERT_EQ(device->GetDepthStencilSurface(&depth), D3D_OK);
+    D3DSURFACE_DESC desc = {};
+    depth->GetDesc(&desc);
+    depth->Release();
+    EXPECT_EQ(desc.MultiSampleType, D3DMULTISAMPLE_NONE);
+    EXPECT_EQ(desc.Width, 64u);
+    SetRenderStateFlags(RSF_ZBUFFER);
+    DiffuseOnly();
+    DrawRectAtDepth(16, 16, 48, 48, 0.2f, 0xFF00FF00);
+    DrawRectAtDepth(0, 0, 64, 64, 0.8f, 0xFFFF0000);
+    ASSERT_EQ(EndRenderTarget(), S_OK);
+
+    IDirect3DSurface9 *target = nullptr;
+    ASSERT_EQ(device->GetRenderTarget(0, &target), D3D_OK);
+    target->Release();
+    EXPECT_EQ(target, var.lpBackSurface);
+    D3DVIEWPORT9 after = {};
+    device->GetViewport(&after);
+    EXPECT_EQ(std::make_tuple(after.X, after.Y, after.Width, after.Height),
+              std::make_tuple(viewport.X, viewport.Y, viewport.Width, viewport.Height));
+
+    SetRenderStateFlags(RSF_MODULATE | RSF_POINT);
+    EXPECT_EQ(BindTexture(GetRenderTargetTexture(0)), D3D_OK);
+    EXPECT_EQ(DrawRect(100, 100, 164, 164, 0xFFFFFFFF), D3D_OK);
+    BindTexture(nullptr);
+    ASSERT_EQ(EndScene(), 0);
+
+    const pixels::Image image = Read(var.lpBackSurface);
+    EXPECT_TRUE(pixels::AreaIs(image, {102, 102, 114, 162}, 0xFFFF0000, 2)) << "far, around";
+    EXPECT_TRUE(pixels::AreaIs(image, {118, 118, 146, 146}, 0xFF00FF00, 2)) << "near, in front";
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+    ReleaseRenderTarget(0);
 }
 
 class RealOddWidth : public real::DeviceTest {

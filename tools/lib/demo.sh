@@ -128,6 +128,105 @@ fw_demo_quit() {
     return $status
 }
 
+# fw_demo_close_build: makes the close-window helper (tools/close-window.c,
+# a program for this machine, not for Windows) in the build tree, when it is
+# missing or older than its source.
+fw_demo_close_build() {
+    fw_close_window="$fw_build/close-window"
+    [ "$fw_close_window" -nt "$fw_root/tools/close-window.c" ] ||
+        cc -std=c99 -O2 -o "$fw_close_window" "$fw_root/tools/close-window.c" -lX11
+}
+
+# fw_demo_pids [PID]: PID (the program's run, unless told) and every process
+# below it.
+fw_demo_pids() {
+    echo "${1:-$fw_demo_pid}"
+    for child in $(pgrep -P "${1:-$fw_demo_pid}"); do
+        fw_demo_pids "$child"
+    done
+}
+
+# fw_demo_close [SECONDS]: closes the program's windows (those of its
+# processes, which Wine marks with _NET_WM_PID, but its error boxes; the
+# window found by fw_demo_find_window when there are none) as a person would
+# with the close box, and waits until the program ends (SECONDS, 20 unless
+# told); prints its exit code, or fails when it is still running. The
+# request is the window manager's WM_DELETE_WINDOW, which Wine turns into
+# the window's WM_CLOSE. Other programs' windows on the display are left
+# alone.
+fw_demo_close() {
+    fw_demo_close_build || return 1
+    windows=$(for pid in $(fw_demo_pids); do xdotool search --onlyvisible --pid "$pid" 2>/dev/null; done)
+    for window in ${windows:-$fw_demo_window}; do
+        [ "$(xdotool getwindowname "$window" 2>/dev/null)" = Error ] && continue
+        "$fw_close_window" "$window" 2>/dev/null || true
+    done
+    fw_demo_wait "${1:-20}"
+}
+
+# fw_demo_tour_check FILE: a line for the first line of a tour file that is
+# not "SECONDS ACTION [ARGUMENTS]" with a known action (fw_demo_tour); fails
+# then.
+fw_demo_tour_check() {
+    awk '
+        /^[ \t]*(#|$)/ { next }
+        $1 !~ /^[0-9]+(\.[0-9]+)?$/ { print "line " NR ": not a time in seconds: " $1; exit 1 }
+        $2 == "key" && NF >= 3 && NF <= 4 { next }
+        $2 == "stick" && NF >= 5 && NF <= 6 { next }
+        $2 == "pov" && NF == 3 { next }
+        ($2 == "unplugged" || $2 == "close") && NF == 2 { next }
+        $2 == "mouse" && NF == 4 { next }
+        $2 == "click" && NF <= 3 { next }
+        $2 == "shot" && NF <= 3 { next }
+        { print "line " NR ": not an action with its arguments: " $0; exit 1 }' "$1"
+}
+
+# fw_demo_tour FILE DIR: plays a tour file (its format: README.md, "Running
+# a program of your own") on the running program, its times counted from
+# now, the program's first frame; its screenshots go to DIR. Returns after
+# the last line or at a "close" line, or when the program has ended.
+fw_demo_tour() {
+    tour_file=$1
+    tour_dir=$2
+    tour_start=$(date +%s.%N)
+    tour_stick="0 0 0"
+    tour_pov=""
+    tour_shots=0
+    while read -r at action rest; do
+        case "$at" in "" | "#"*) continue ;; esac
+        sleep "$(awk -v start="$tour_start" -v at="$at" -v now="$(date +%s.%N)" \
+            'BEGIN { d = start + at - now; print (d > 0 ? d : 0) }')"
+        [ -f "$fw_demo_dir/status" ] && return 0
+        # shellcheck disable=SC2086 # the arguments are words
+        set -- $rest
+        case "$action" in
+        key) xdotool windowfocus --sync "$fw_demo_window" keydown "$1" sleep "${2:-0.2}" keyup "$1" ;;
+        stick | pov | unplugged)
+            case "$action" in
+            stick) tour_stick=$rest ;;
+            pov) tour_pov="pov $1" ;;
+            esac
+            # The stick's line first, the hat's after it; a tag makes each
+            # push new, so that a repeated push with READS counts again.
+            fw_stick_count=$((${fw_stick_count:-0} + 1))
+            if [ "$action" = unplugged ]; then
+                echo unplugged
+            else
+                echo "$tour_stick #$fw_stick_count"
+                [ -z "$tour_pov" ] || echo "$tour_pov"
+            fi >"$fw_joystick.new" && mv "$fw_joystick.new" "$fw_joystick"
+            ;;
+        mouse) xdotool mousemove --window "$fw_demo_window" "$1" "$2" ;;
+        click) xdotool click "${1:-1}" ;;
+        shot)
+            tour_shots=$((tour_shots + 1))
+            fw_demo_shot "$tour_dir/${1:-$tour_shots}.png" 2>/dev/null || true
+            ;;
+        close) return 0 ;;
+        esac
+    done <"$tour_file"
+}
+
 # fw_demo_kill: ends the demo, the Wine process and the scripts around it.
 fw_demo_kill() {
     fw_kill_tree "$fw_demo_pid"

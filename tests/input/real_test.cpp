@@ -201,7 +201,8 @@ TEST_F(RealInput, KeyPressAndReleaseAreSeenInExactlyOneFrame) {
 }
 
 // Each click happens whole between two frames (the test does not pump while
-// xdotool runs): it is still seen, pressed and released once.
+// xdotool runs): it is still seen, pressed and released once. X's buttons 8
+// and 9 are the side buttons.
 TEST_F(RealInput, ClicksAndWheelBetweenFramesAreSeenOnce) {
     HWND window = GetWindowHandle();
     if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
@@ -211,7 +212,7 @@ TEST_F(RealInput, ClicksAndWheelBetweenFramesAreSeenOnce) {
         int xdotoolButton;
         unsigned button;
     };
-    for (const Click click : {Click{1, 0}, Click{3, 1}, Click{2, 2}}) {
+    for (const Click click : {Click{1, 0}, Click{3, 1}, Click{2, 2}, Click{8, 3}, Click{9, 4}}) {
         SCOPED_TRACE(click.button);
         ASSERT_TRUE(display::Click(window, 400, 300, click.xdotoolButton));
         int down = 0;

@@ -29,9 +29,10 @@ build=${1:-$root/build}
 [ $# -gt 0 ] && shift
 # fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
 # debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh); doxygen:
-# the API reference (tools/docs.sh).
+# the API reference (tools/docs.sh); vorbis-tools: the reference Ogg Vorbis
+# encoder and decoder that the sound tests judge fw's decoding by.
 packages64="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest
-    xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev debootstrap doxygen"
+    xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev debootstrap doxygen vorbis-tools"
 # wine32 alone brings no 32-bit OpenGL driver, without which 32-bit programs
 # get no Direct3D: GL's and Mesa's i386 libraries give them the same one as
 # 64-bit programs.

@@ -212,6 +212,14 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
 // Sizes the buffer of a channel whose Format is known (static: `staticBytes`),
 // makes it and fills it from the file.
 HRESULT CreateAndFill(SoundChannel &channel, bool stream, DWORD staticBytes) {
+    // NOTE: DirectSound documents DSBFREQUENCY_MIN to DSBFREQUENCY_MAX as the
+    // rates a buffer may have. Wine 8 makes a buffer at any rate, and its
+    // mixer then divides by zero at some (33 MHz, found by the fuzzer).
+    if (channel.Format.nSamplesPerSec < DSBFREQUENCY_MIN ||
+        channel.Format.nSamplesPerSec > DSBFREQUENCY_MAX) {
+        channel.Close();
+        return E_FAIL;
+    }
     if (stream) {
         // NOTE: a block alignment of 0 would divide by zero below, and the
         // file's figures may overflow 32 bits; neither makes a playable

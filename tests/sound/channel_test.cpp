@@ -435,10 +435,10 @@ const FileCase kFiles[] = {
     // DirectSound refuses the static buffer; the stream never reaches it.
     {"BlockAlignZero", [] { return WithFormat(Aligned(1, 8000, 8, 0), 1000); }, E_FAIL, 0, E_FAIL,
      0},
-    // 0x10000001 Hz x 4 bytes x 4 s wraps to 16 bytes in 32 bits. DirectSound
-    // takes any positive rate for a static buffer.
+    // 0x10000001 Hz x 4 bytes x 4 s wraps to 16 bytes in 32 bits; a rate
+    // beyond DSBFREQUENCY_MAX is refused in both modes anyway.
     {"RateOverflowingTheStreamSize", [] { return WithFormat(wave::Pcm(2, 0x10000001, 16), 1000); },
-     S_OK, 1000, E_FAIL, 0},
+     E_FAIL, 0, E_FAIL, 0},
     {"BlockAlignOverflowingTheStreamSize",
      [] { return WithFormat(Aligned(1, 0x10000, 8, 0xFFFF), 1000); }, E_FAIL, 0, E_FAIL, 0},
 };
@@ -560,7 +560,7 @@ TEST_F(Channels, StreamSizesBeyond32BitsAreRefused) {
         {"rate x 4 x 4 = 2^32 + 16", wave::Pcm(2, 0x10000001, 16), 0},
         {"rate 0xFFFFFFFF", wave::Pcm(1, 0xFFFFFFFF, 8), 0},
         {"block alignment 0xFFFF", Aligned(1, 0x10000, 8, 0xFFFF), 0},
-        {"0xFFFFFFF0 fits", wave::Pcm(2, 0x0FFFFFFF, 16), 1},
+        {"0xFFFF0000 fits", Aligned(1, 16384, 8, 0xFFFF), 1},
     };
     for (const Case &c : cases) {
         fake::ClearCalls();
@@ -569,7 +569,7 @@ TEST_F(Channels, StreamSizesBeyond32BitsAreRefused) {
         ExpectEmpty(SoundChannels[1]);
     }
     EXPECT_EQ(fake::CallsOf("IDirectSound8::CreateSoundBuffer"),
-              Calls{"IDirectSound8::CreateSoundBuffer(0x180e8, 4294967280)"});
+              Calls{"IDirectSound8::CreateSoundBuffer(0x180e8, 4294901760)"});
 }
 
 // winmm's chunk search follows chunk sizes in 32-bit arithmetic: a size that

@@ -250,6 +250,19 @@ TEST_F(RealSound, DirectSoundRefusesBlockAlignmentZero) {
     EXPECT_EQ(SoundChannels[1].lpBuffer, nullptr);
 }
 
+// Windows makes no buffer outside DSBFREQUENCY_MIN to DSBFREQUENCY_MAX; Wine
+// 8 does, and its mixer then divides by zero at some rates (a case of the
+// fuzzer): such files are refused before DirectSound sees them.
+TEST_F(RealSound, RatesOutsideDirectSoundsRangeAreRefused) {
+    for (const uint32_t rate : {99u, 200001u, 33562432u}) {
+        wave::TempFolder folder;
+        const std::string path = folder.Write("rate.wav", wave::Simple(Pcm8BitMono(rate), 100));
+        EXPECT_EQ(LoadSoundChannel(0, path.c_str()), E_FAIL) << rate;
+        EXPECT_EQ(StreamSoundChannel(1, path.c_str()), E_FAIL) << rate;
+        EXPECT_EQ(SoundChannels[1].lpBuffer, nullptr) << rate;
+    }
+}
+
 // ---- Volume, pan, frequency and overlapped plays -----------------------------
 
 // Every buffer the channel plays through: its own, then the duplicates made.

@@ -8,6 +8,8 @@
 #include <fw/sound/sound.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 namespace bench {
 
@@ -152,6 +154,64 @@ void BenchSoundWorker(const char *waveFile) {
     const std::vector<double> ratios = Ratios(times, 0, 1);
     AddRow({"process CPU, frames with sound vs without", Percent(Median(times[0])),
             Percent(Median(times[1])), Min(ratios), Median(ratios), "", -1});
+}
+
+void BenchVorbis() {
+    const char *ogg = std::getenv("FW_BENCH_OGG");
+    const char *wave = std::getenv("FW_BENCH_OGG_WAVE");
+    const char *oggdec = std::getenv("FW_BENCH_OGGDEC_SECONDS");
+    if (!ogg || !wave || !oggdec) {
+        Progress("vorbis: no piece (tools/bench.sh makes it with sox, oggenc and oggdec)");
+        return;
+    }
+    Progress("vorbis: %d rounds of %.0f s streaming it as Vorbis and as a wave file", kCpuRounds,
+             kCpuSeconds);
+    std::vector<double> vorbisShares, waveShares;
+    double vorbisCpu = 0.0, waveCpu = 0.0, vorbisWall = 0.0, waveWall = 0.0;
+    Alternate(kCpuRounds, {[&] {
+                               StartStream(ogg);
+                               const CpuShare share = MeasureFrames(kCpuSeconds);
+                               CloseSoundChannel(kChannel);
+                               vorbisShares.push_back(share.worker);
+                               vorbisCpu += share.workerSeconds;
+                               vorbisWall += share.wallSeconds;
+                               return 0.0;
+                           },
+                           [&] {
+                               StartStream(wave);
+                               const CpuShare share = MeasureFrames(kCpuSeconds);
+                               CloseSoundChannel(kChannel);
+                               waveShares.push_back(share.worker);
+                               waveCpu += share.workerSeconds;
+                               waveWall += share.wallSeconds;
+                               return 0.0;
+                           }});
+    AddRow(
+        {"sound worker CPU, stereo 44.1 kHz stream: Vorbis vs wave",
+         Format("%s, %.0f ms/%.0f s", Percent(Median(vorbisShares)).c_str(), vorbisCpu * 1e3,
+                vorbisWall),
+         Format("%s, %.0f ms/%.0f s", Percent(Median(waveShares)).c_str(), waveCpu * 1e3, waveWall),
+         -1.0, -1.0, "", -1});
+
+    // A static open decodes the whole piece into its buffer.
+    Progress("vorbis: decoding the piece whole, %d rounds", kCpuRounds);
+    std::vector<double> decodes;
+    for (int round = 0; round < kCpuRounds; ++round) {
+        const double start = Now();
+        const HRESULT hr = LoadSoundChannel(kChannel, ogg);
+        decodes.push_back(Now() - start);
+        CloseSoundChannel(kChannel);
+        if (hr != 0) {
+            Progress("vorbis: the piece did not open (0x%lx)", static_cast<unsigned long>(hr));
+            return;
+        }
+    }
+    const double fw = Min(decodes);
+    const double peer = std::atof(oggdec);
+    AddRow({"Vorbis decode of 30 s stereo 44.1 kHz: fw vs oggdec",
+            Format("%.0f ms (%.0fx real time)", fw * 1e3, 30.0 / fw),
+            Format("%.0f ms (%.0fx real time)", peer * 1e3, 30.0 / peer), fw / peer, fw / peer, "",
+            -1});
 }
 
 void StressSoundCycles(const char *waveFile, int cycles) {

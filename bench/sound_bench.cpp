@@ -166,32 +166,29 @@ void BenchVorbis() {
     }
     Progress("vorbis: %d rounds of %.0f s streaming it as Vorbis and as a wave file", kCpuRounds,
              kCpuSeconds);
-    std::vector<double> vorbisShares, waveShares;
-    double vorbisCpu = 0.0, waveCpu = 0.0, vorbisWall = 0.0, waveWall = 0.0;
-    Alternate(kCpuRounds, {[&] {
-                               StartStream(ogg);
-                               const CpuShare share = MeasureFrames(kCpuSeconds);
-                               CloseSoundChannel(kChannel);
-                               vorbisShares.push_back(share.worker);
-                               vorbisCpu += share.workerSeconds;
-                               vorbisWall += share.wallSeconds;
-                               return 0.0;
-                           },
-                           [&] {
-                               StartStream(wave);
-                               const CpuShare share = MeasureFrames(kCpuSeconds);
-                               CloseSoundChannel(kChannel);
-                               waveShares.push_back(share.worker);
-                               waveCpu += share.workerSeconds;
-                               waveWall += share.wallSeconds;
-                               return 0.0;
-                           }});
-    AddRow(
-        {"sound worker CPU, stereo 44.1 kHz stream: Vorbis vs wave",
-         Format("%s, %.0f ms/%.0f s", Percent(Median(vorbisShares)).c_str(), vorbisCpu * 1e3,
-                vorbisWall),
-         Format("%s, %.0f ms/%.0f s", Percent(Median(waveShares)).c_str(), waveCpu * 1e3, waveWall),
-         -1.0, -1.0, "", -1});
+    // One side's rounds: the worker's share of each, its CPU and wall time.
+    struct Side {
+        std::vector<double> shares;
+        double cpu = 0.0;
+        double wall = 0.0;
+    } vorbis, waves;
+    auto stream = [](const char *file, Side &side) {
+        StartStream(file);
+        const CpuShare share = MeasureFrames(kCpuSeconds);
+        CloseSoundChannel(kChannel);
+        side.shares.push_back(share.worker);
+        side.cpu += share.workerSeconds;
+        side.wall += share.wallSeconds;
+        return 0.0;
+    };
+    Alternate(kCpuRounds,
+              {[&] { return stream(ogg, vorbis); }, [&] { return stream(wave, waves); }});
+    auto figure = [](const Side &side) {
+        return Format("%s, %.0f ms/%.0f s", Percent(Median(side.shares)).c_str(), side.cpu * 1e3,
+                      side.wall);
+    };
+    AddRow({"sound worker CPU, stereo 44.1 kHz stream: Vorbis vs wave", figure(vorbis),
+            figure(waves), -1.0, -1.0, "", -1});
 
     // A static open decodes the whole piece into its buffer.
     Progress("vorbis: decoding the piece whole, %d rounds", kCpuRounds);

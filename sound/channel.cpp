@@ -11,6 +11,8 @@ constexpr DWORD kChannelBufferFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_CTRLFREQUENC
                                       DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS |
                                       DSBCAPS_GETCURRENTPOSITION2;
 static_assert(kChannelBufferFlags == 0x180E8, "channel buffer flags");
+// Laps of a looping stream's file within one refill region, at most.
+constexpr int kMaxLaps = 4096;
 // A stream buffer holds four seconds of sound; each refill writes half.
 constexpr DWORD kStreamSeconds = 4;
 // The first 18 bytes of the format chunk, whatever its size.
@@ -85,10 +87,14 @@ bool RewindSamples(SoundChannel &channel) {
 // sample follows the last without a gap. Returns the bytes read.
 DWORD ReadRegion(SoundChannel &channel, BYTE *region, DWORD bytes) {
     DWORD read = ReadSamples(channel, region, bytes);
-    // A lap that reads nothing ends the region: the file has no samples.
+    // A lap that reads nothing ends the region: the file has no samples. A
+    // file of a few bytes would take a lap per few bytes of a two-second
+    // half; past kMaxLaps the rest of the region stays silent, so that a
+    // refill under SoundLock stays short.
     bool lapRead = read > 0 || channel.ReadPosition != channel.LoopStart;
-    while (channel.Loop && channel.HalfBytes != 0 && read < bytes && lapRead &&
-           RewindSamples(channel)) {
+    for (int laps = 0; channel.Loop && channel.HalfBytes != 0 && read < bytes && lapRead &&
+                       laps < kMaxLaps && RewindSamples(channel);
+         ++laps) {
         const DWORD lap = ReadSamples(channel, region + read, bytes - read);
         read += lap;
         lapRead = lap > 0;

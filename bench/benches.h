@@ -26,6 +26,10 @@ void BenchCrc32();
 // The sound worker's CPU time idle and streaming, and the process's CPU with
 // and without the sound system.
 void BenchSoundWorker(const char *waveFile);
+// Ogg Vorbis: the worker's CPU streaming a stereo 44.1 kHz piece as Vorbis
+// and as a wave file, and fw's decoding speed against oggdec's (tools/bench.sh
+// makes the files and times oggdec; without them nothing is measured).
+void BenchVorbis();
 // `cycles` InitSound / ReleaseSound cycles with a stream playing.
 void StressSoundCycles(const char *waveFile, int cycles);
 // The frame loop for `seconds` with a looping stream, counting late refills.

@@ -140,6 +140,7 @@ int main(int argc, char **argv) {
     }
     if (wanted("sound")) {
         bench::BenchSoundWorker(wave.c_str());
+        bench::BenchVorbis();
     }
     if (wanted("stress")) {
         bench::StressSoundCycles(wave.c_str(), quick ? 20 : 1000);

@@ -8,6 +8,8 @@
 #include <fw/sound/sound.h>
 
 #include <algorithm>
+#include <cstdlib>
+#include <vector>
 
 namespace bench {
 
@@ -152,6 +154,61 @@ void BenchSoundWorker(const char *waveFile) {
     const std::vector<double> ratios = Ratios(times, 0, 1);
     AddRow({"process CPU, frames with sound vs without", Percent(Median(times[0])),
             Percent(Median(times[1])), Min(ratios), Median(ratios), "", -1});
+}
+
+void BenchVorbis() {
+    const char *ogg = std::getenv("FW_BENCH_OGG");
+    const char *wave = std::getenv("FW_BENCH_OGG_WAVE");
+    const char *oggdec = std::getenv("FW_BENCH_OGGDEC_SECONDS");
+    if (!ogg || !wave || !oggdec) {
+        Progress("vorbis: no piece (tools/bench.sh makes it with sox, oggenc and oggdec)");
+        return;
+    }
+    Progress("vorbis: %d rounds of %.0f s streaming it as Vorbis and as a wave file", kCpuRounds,
+             kCpuSeconds);
+    // One side's rounds: the worker's share of each, its CPU and wall time.
+    struct Side {
+        std::vector<double> shares;
+        double cpu = 0.0;
+        double wall = 0.0;
+    } vorbis, waves;
+    auto stream = [](const char *file, Side &side) {
+        StartStream(file);
+        const CpuShare share = MeasureFrames(kCpuSeconds);
+        CloseSoundChannel(kChannel);
+        side.shares.push_back(share.worker);
+        side.cpu += share.workerSeconds;
+        side.wall += share.wallSeconds;
+        return 0.0;
+    };
+    Alternate(kCpuRounds,
+              {[&] { return stream(ogg, vorbis); }, [&] { return stream(wave, waves); }});
+    auto figure = [](const Side &side) {
+        return Format("%s, %.0f ms/%.0f s", Percent(Median(side.shares)).c_str(), side.cpu * 1e3,
+                      side.wall);
+    };
+    AddRow({"sound worker CPU, stereo 44.1 kHz stream: Vorbis vs wave", figure(vorbis),
+            figure(waves), -1.0, -1.0, "", -1});
+
+    // A static open decodes the whole piece into its buffer.
+    Progress("vorbis: decoding the piece whole, %d rounds", kCpuRounds);
+    std::vector<double> decodes;
+    for (int round = 0; round < kCpuRounds; ++round) {
+        const double start = Now();
+        const HRESULT hr = LoadSoundChannel(kChannel, ogg);
+        decodes.push_back(Now() - start);
+        CloseSoundChannel(kChannel);
+        if (hr != 0) {
+            Progress("vorbis: the piece did not open (0x%lx)", static_cast<unsigned long>(hr));
+            return;
+        }
+    }
+    const double fw = Min(decodes);
+    const double peer = std::atof(oggdec);
+    AddRow({"Vorbis decode of 30 s stereo 44.1 kHz: fw vs oggdec",
+            Format("%.0f ms (%.0fx real time)", fw * 1e3, 30.0 / fw),
+            Format("%.0f ms (%.0fx real time)", peer * 1e3, 30.0 / peer), fw / peer, fw / peer, "",
+            -1});
 }
 
 void StressSoundCycles(const char *waveFile, int cycles) {

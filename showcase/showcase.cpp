@@ -50,7 +50,7 @@ constexpr int32_t kQuarterTurn = 2048; // sine-table angle units
 
 enum Channel : unsigned { kMusic = kShowcaseMusicChannel, kChime, kPop, kChannelCount };
 constexpr const char *kChannelNames[kChannelCount] = {"music", "chime", "pop"};
-constexpr const char *kChannelFiles[kChannelCount] = {"music.wav", "chime.wav", "pop.wav"};
+constexpr const char *kChannelFiles[kChannelCount] = {"music.ogg", "chime.wav", "pop.wav"};
 
 // The work area of a spark's task.
 struct Spark {

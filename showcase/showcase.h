@@ -7,7 +7,7 @@
 //
 // The program starts the framework with a kShowcaseWidth x kShowcaseHeight
 // window, calls StartShowcase once, then UpdateShowcase and DrawShowcase once
-// per pass of the frame loop. StartShowcase reads "spark.png", "music.wav",
+// per pass of the frame loop. StartShowcase reads "spark.png", "music.ogg",
 // "chime.wav" and "pop.wav" from the working folder; what is missing is
 // reported on standard output and left out. A line is printed for every
 // change of a sound channel's state.

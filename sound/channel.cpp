@@ -4,12 +4,15 @@
 #include <cstring>
 
 #include "sound/sound.h"
+#include "sound/vorbis.h"
 
 // The silent buffer's flags without DSBCAPS_CTRLPOSITIONNOTIFY.
 constexpr DWORD kChannelBufferFlags = DSBCAPS_LOCSOFTWARE | DSBCAPS_CTRLFREQUENCY |
                                       DSBCAPS_CTRLPAN | DSBCAPS_CTRLVOLUME | DSBCAPS_GLOBALFOCUS |
                                       DSBCAPS_GETCURRENTPOSITION2;
 static_assert(kChannelBufferFlags == 0x180E8, "channel buffer flags");
+// Laps of a looping stream's file within one refill region, at most.
+constexpr int kMaxLaps = 4096;
 // A stream buffer holds four seconds of sound; each refill writes half.
 constexpr DWORD kStreamSeconds = 4;
 // The first 18 bytes of the format chunk, whatever its size.
@@ -40,6 +43,11 @@ bool EnterSoundLock() {
 // is taken as the end of the data, never as a count, and leaves the rest
 // silent until a looping stream starts over.
 DWORD ReadSamples(SoundChannel &channel, void *region, DWORD bytes) {
+    if (channel.lpDecoder) {
+        const DWORD decoded = ReadVorbis(channel.lpDecoder, region, bytes);
+        channel.ReadPosition += decoded;
+        return decoded;
+    }
     const DWORD size = channel.DataChunk.cksize;
     const DWORD left = channel.ReadPosition < size ? size - channel.ReadPosition : 0;
     DWORD wanted = bytes < left ? bytes : left;
@@ -57,6 +65,41 @@ DWORD ReadSamples(SoundChannel &channel, void *region, DWORD bytes) {
     }
     channel.ReadPosition += static_cast<DWORD>(read);
     return static_cast<DWORD>(read);
+}
+
+// Positions the next read at LoopStart; false when the file will not.
+bool RewindSamples(SoundChannel &channel) {
+    if (channel.lpDecoder) {
+        if (!SeekVorbis(channel.lpDecoder, channel.LoopStart / channel.Format.nBlockAlign)) {
+            return false;
+        }
+    } else if (mmioSeek(channel.hmmio,
+                        static_cast<LONG>(channel.DataChunk.dwDataOffset + channel.LoopStart),
+                        SEEK_SET) == -1) {
+        return false;
+    }
+    channel.ReadPosition = channel.LoopStart;
+    return true;
+}
+
+// Reads a region: the samples up to its end, or to the end of the data; a
+// looping stream goes on from LoopStart in the same region, so the first
+// sample follows the last without a gap. Returns the bytes read.
+DWORD ReadRegion(SoundChannel &channel, BYTE *region, DWORD bytes) {
+    DWORD read = ReadSamples(channel, region, bytes);
+    // A lap that reads nothing ends the region: the file has no samples. A
+    // file of a few bytes would take a lap per few bytes of a two-second
+    // half; past kMaxLaps the rest of the region stays silent, so that a
+    // refill under SoundLock stays short.
+    bool lapRead = read > 0 || channel.ReadPosition != channel.LoopStart;
+    for (int laps = 0; channel.Loop && channel.HalfBytes != 0 && read < bytes && lapRead &&
+                       laps < kMaxLaps && RewindSamples(channel);
+         ++laps) {
+        const DWORD lap = ReadSamples(channel, region + read, bytes - read);
+        read += lap;
+        lapRead = lap > 0;
+    }
+    return read;
 }
 
 // True when the chunks from the first sub-chunk on lead forward within the
@@ -111,6 +154,9 @@ bool SizeDataToFile(SoundChannel &channel) {
     return true;
 }
 
+HRESULT CreateAndFill(SoundChannel &channel, bool stream, DWORD staticBytes);
+HRESULT OpenOgg(SoundChannel &channel, bool stream);
+
 // The open itself, with SoundLock held for a stream.
 HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
     channel.Close();
@@ -125,6 +171,9 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
     }
     // The outer chunk's ids tell; the descend's own result is not needed.
     mmioDescend(channel.hmmio, &channel.RiffChunk, nullptr, 0);
+    if (channel.RiffChunk.ckid == mmioFOURCC('O', 'g', 'g', 'S')) {
+        return OpenOgg(channel, stream);
+    }
     if (channel.RiffChunk.ckid != FOURCC_RIFF ||
         channel.RiffChunk.fccType != mmioFOURCC('W', 'A', 'V', 'E')) {
         channel.Close();
@@ -163,6 +212,20 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
         return E_FAIL;
     }
 
+    return CreateAndFill(channel, stream, channel.DataChunk.cksize);
+}
+
+// Sizes the buffer of a channel whose Format is known (static: `staticBytes`),
+// makes it and fills it from the file.
+HRESULT CreateAndFill(SoundChannel &channel, bool stream, DWORD staticBytes) {
+    // NOTE: DirectSound documents DSBFREQUENCY_MIN to DSBFREQUENCY_MAX as the
+    // rates a buffer may have. Wine 8 makes a buffer at any rate, and its
+    // mixer then divides by zero at some (33 MHz, found by the fuzzer).
+    if (channel.Format.nSamplesPerSec < DSBFREQUENCY_MIN ||
+        channel.Format.nSamplesPerSec > DSBFREQUENCY_MAX) {
+        channel.Close();
+        return E_FAIL;
+    }
     if (stream) {
         // NOTE: a block alignment of 0 would divide by zero below, and the
         // file's figures may overflow 32 bits; neither makes a playable
@@ -178,7 +241,7 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
         channel.HalfBytes = half - half % blockAlign;
         channel.BufferBytes = 2 * channel.HalfBytes;
     } else {
-        channel.BufferBytes = channel.DataChunk.cksize;
+        channel.BufferBytes = staticBytes;
         channel.HalfBytes = 0;
     }
     channel.WriteOffset = 0;
@@ -193,6 +256,19 @@ HRESULT OpenFile(SoundChannel &channel, const char *fileName, bool stream) {
     channel.Reading = 1;
     DWORD written = 0;
     return channel.Fill(TRUE, 0, channel.BufferBytes, &written);
+}
+
+// An Ogg file: Vorbis, decoded to 16-bit PCM. A static channel's buffer holds
+// every sample of the first stream, as many as its last page says.
+HRESULT OpenOgg(SoundChannel &channel, bool stream) {
+    channel.RiffChunk = MMCKINFO();
+    ULONGLONG frames = 0;
+    channel.lpDecoder = OpenVorbis(channel.hmmio, &channel.Format, &frames);
+    if (!channel.lpDecoder || (!stream && frames * channel.Format.nBlockAlign > DSBSIZE_MAX)) {
+        channel.Close();
+        return E_FAIL;
+    }
+    return CreateAndFill(channel, stream, static_cast<DWORD>(frames * channel.Format.nBlockAlign));
 }
 
 bool IsPlaying(LPDIRECTSOUNDBUFFER8 buffer) {
@@ -233,35 +309,93 @@ LPDIRECTSOUNDBUFFER8 DuplicateBuffer(LPDIRECTSOUNDBUFFER8 original) {
     return copy;
 }
 
-// The buffer the next overlapped play uses: the channel's own or a duplicate
-// that is silent, else a new duplicate, else the one that has played
-// longest. All of them hold the same samples at the same rate, so the
-// furthest play cursor is the oldest play.
-LPDIRECTSOUNDBUFFER8 NextVoice(SoundChannel &channel) {
+// The buffer of play `i`: 0 the channel's own, then its duplicates.
+LPDIRECTSOUNDBUFFER8 &Voice(SoundChannel &channel, unsigned i) {
+    return i == 0 ? channel.lpBuffer : channel.lpVoices[i - 1];
+}
+
+// The play the next overlapped play uses: the channel's own buffer or a
+// duplicate that is silent, else a new duplicate, else the one that has
+// played longest. All of them hold the same samples, and a play's own
+// pitch changes only how fast it goes, so the furthest play cursor is the
+// oldest play.
+unsigned NextVoice(SoundChannel &channel) {
     if (!IsPlaying(channel.lpBuffer)) {
-        return channel.lpBuffer;
+        return 0;
     }
-    LPDIRECTSOUNDBUFFER8 oldest = channel.lpBuffer;
+    unsigned oldest = 0;
     DWORD furthest = 0;
     channel.lpBuffer->GetCurrentPosition(&furthest, nullptr);
-    for (LPDIRECTSOUNDBUFFER8 &voice : channel.lpVoices) {
+    for (unsigned i = 1; i <= SOUND_CHANNEL_VOICES; ++i) {
+        LPDIRECTSOUNDBUFFER8 &voice = Voice(channel, i);
         if (voice == nullptr) {
             voice = DuplicateBuffer(channel.lpBuffer);
             if (voice == nullptr) {
                 break;
             }
+            // A duplicate starts as the channel's buffer is set, which may be
+            // a play's own settings.
+            channel.PlayVolumes[i] = channel.PlayVolumes[0];
+            channel.PlayOwn[i] = channel.PlayOwn[0];
         }
         if (!IsPlaying(voice)) {
-            return voice;
+            return i;
         }
         DWORD cursor = 0;
         if (voice->GetCurrentPosition(&cursor, nullptr) == DS_OK && cursor > furthest) {
-            oldest = voice;
+            oldest = i;
             furthest = cursor;
         }
     }
     return oldest;
 }
+
+// What play `i` of the channel plays at: the channel's volume, the play's
+// own and the master volume, within DirectSound's range.
+LONG EffectiveVolume(const SoundChannel &channel, unsigned i) {
+    const LONG volume = channel.Volume + channel.PlayVolumes[i] + sound.MasterVolume;
+    return volume < DSBVOLUME_MIN ? DSBVOLUME_MIN : volume > DSBVOLUME_MAX ? DSBVOLUME_MAX : volume;
+}
+
+// Sets every play's volume; the channel's own buffer's result.
+HRESULT ApplyVolumes(SoundChannel &channel) {
+    HRESULT hr = E_FAIL;
+    for (unsigned i = 0; i <= SOUND_CHANNEL_VOICES; ++i) {
+        if (LPDIRECTSOUNDBUFFER8 voice = Voice(channel, i)) {
+            const HRESULT set = voice->SetVolume(EffectiveVolume(channel, i));
+            hr = i == 0 ? set : hr;
+        }
+    }
+    return hr;
+}
+
+// Gives play `i` the channel's settings again after a play of its own.
+void ResetPlay(SoundChannel &channel, unsigned i) {
+    if (channel.PlayOwn[i]) {
+        LPDIRECTSOUNDBUFFER8 voice = Voice(channel, i);
+        channel.PlayVolumes[i] = 0;
+        channel.PlayOwn[i] = 0;
+        voice->SetVolume(EffectiveVolume(channel, i));
+        voice->SetPan(channel.Pan);
+        voice->SetFrequency(channel.Frequency);
+    }
+}
+
+// Holds SoundLock, if it exists, for as long as it lives.
+class ChannelLock {
+  public:
+    ChannelLock() : bLocked(EnterSoundLock()) {}
+    ~ChannelLock() {
+        if (bLocked) {
+            LeaveCriticalSection(&sound.SoundLock);
+        }
+    }
+    ChannelLock(const ChannelLock &) = delete;
+    ChannelLock &operator=(const ChannelLock &) = delete;
+
+  private:
+    bool bLocked;
+};
 
 // Calls `set` with `value` on the channel's buffer, then on its duplicates;
 // the buffer's result.
@@ -273,6 +407,7 @@ HRESULT SetOnEveryBuffer(unsigned index,
         return E_FAIL;
     }
     SoundChannel &channel = SoundChannels[index];
+    ChannelLock lock;
     const HRESULT hr = (channel.lpBuffer->*set)(value);
     if (hr == DS_OK) {
         for (LPDIRECTSOUNDBUFFER8 voice : channel.lpVoices) {
@@ -289,7 +424,8 @@ HRESULT SetOnEveryBuffer(unsigned index,
 SoundChannel::SoundChannel()
     : lpBuffer(nullptr), Format(), hmmio(nullptr), RiffChunk(), DataChunk(), BufferBytes(0),
       HalfBytes(0), WriteOffset(0), RefillPhase(0), Reading(0), Loop(0), LoopStart(0),
-      ReadPosition(0), lpVoices() {}
+      ReadPosition(0), lpDecoder(nullptr), Volume(0), Pan(0), Frequency(0), PlayVolumes(),
+      PlayOwn(), FadeFrom(0), FadeTo(0), FadeStart(0), FadeMilliseconds(0), Fading(0), lpVoices() {}
 
 SoundChannel::~SoundChannel() { Close(); }
 
@@ -325,7 +461,8 @@ HRESULT SoundChannel::Fill(BOOL read, DWORD offset, DWORD bytes, DWORD *count) {
             continue;
         }
         FillSilence(regions[i], lengths[i]);
-        written[i] = read ? ReadSamples(*this, regions[i], lengths[i]) : lengths[i];
+        written[i] =
+            read ? ReadRegion(*this, static_cast<BYTE *>(regions[i]), lengths[i]) : lengths[i];
     }
     if (written[0] + written[1] > 0) {
         if (count) {
@@ -333,10 +470,7 @@ HRESULT SoundChannel::Fill(BOOL read, DWORD offset, DWORD bytes, DWORD *count) {
         }
     } else if (Loop) {
         // Nothing left: the next read starts over.
-        if (mmioSeek(hmmio, static_cast<LONG>(DataChunk.dwDataOffset + LoopStart), SEEK_SET) !=
-            -1) {
-            ReadPosition = LoopStart;
-        }
+        RewindSamples(*this);
     }
     return lpBuffer->Unlock(regions[0], written[0], regions[1], written[1]);
 }
@@ -380,6 +514,10 @@ HRESULT SoundChannel::Play() {
         return E_FAIL;
     }
     if (HalfBytes == 0) {
+        if (PlayOwn[0]) {
+            ChannelLock lock;
+            ResetPlay(*this, 0);
+        }
         lpBuffer->SetCurrentPosition(0);
         return lpBuffer->Play(0, 0, 0);
     }
@@ -396,15 +534,43 @@ HRESULT SoundChannel::PlayOverlapped() {
     if (!lpBuffer || HalfBytes != 0) {
         return E_FAIL;
     }
-    LPDIRECTSOUNDBUFFER8 voice = NextVoice(*this);
+    ChannelLock lock;
+    const unsigned i = NextVoice(*this);
+    ResetPlay(*this, i);
+    LPDIRECTSOUNDBUFFER8 voice = Voice(*this, i);
     voice->SetCurrentPosition(0);
     return voice->Play(0, 0, 0);
 }
 
+void SoundChannel::UpdateVolume(bool master) {
+    if (!lpBuffer || (!Fading && !master)) {
+        return;
+    }
+    if (Fading) {
+        const DWORD elapsed = GetTickCount() - FadeStart;
+        if (elapsed >= FadeMilliseconds) {
+            Volume = FadeTo;
+            if (Fading == 2) {
+                lpBuffer->Stop();
+                for (LPDIRECTSOUNDBUFFER8 voice : lpVoices) {
+                    if (voice) {
+                        voice->Stop();
+                    }
+                }
+            }
+            Fading = 0;
+        } else {
+            Volume = FadeFrom + static_cast<LONG>(static_cast<LONGLONG>(FadeTo - FadeFrom) *
+                                                  elapsed / FadeMilliseconds);
+        }
+    }
+    ApplyVolumes(*this);
+}
+
 HRESULT SoundChannel::Close() {
-    // A stream never changes under a refill. Without the lock there is no
-    // worker, so closing unlocked is safe.
-    const bool locked = HalfBytes != 0 && EnterSoundLock();
+    // A channel in use never changes under the worker (a refill, a fade).
+    // Without the lock there is no worker, so closing unlocked is safe.
+    const bool locked = BufferBytes != 0 && EnterSoundLock();
     if (lpBuffer) {
         lpBuffer->Stop();
     }
@@ -416,6 +582,9 @@ HRESULT SoundChannel::Close() {
             voice = nullptr;
         }
     }
+    // The decoder reads through the file, so it goes first.
+    CloseVorbis(lpDecoder);
+    lpDecoder = nullptr;
     if (hmmio) {
         mmioClose(hmmio, 0);
     }
@@ -435,6 +604,18 @@ HRESULT SoundChannel::Close() {
     Loop = 0;
     LoopStart = 0;
     ReadPosition = 0;
+    Volume = 0;
+    Pan = 0;
+    Frequency = 0;
+    for (unsigned i = 0; i <= SOUND_CHANNEL_VOICES; ++i) {
+        PlayVolumes[i] = 0;
+        PlayOwn[i] = 0;
+    }
+    FadeFrom = 0;
+    FadeTo = 0;
+    FadeStart = 0;
+    FadeMilliseconds = 0;
+    Fading = 0;
     if (locked) {
         LeaveCriticalSection(&sound.SoundLock);
     }
@@ -520,20 +701,110 @@ HRESULT SetSoundChannelLoop(unsigned index, LONG flag) {
     if (index >= SOUND_CHANNEL_MAX) {
         return E_FAIL;
     }
-    SoundChannels[index].Loop = flag;
+    SoundChannel &channel = SoundChannels[index];
+    channel.Loop = flag;
+    // A stream that has not played since its open may have run out within
+    // its first fill (a file shorter than the buffer): it is filled again,
+    // so that a loop starts over at once rather than after silence.
+    DWORD cursor = 1;
+    if (flag && channel.HalfBytes != 0 && channel.RefillPhase == 0 && EnterSoundLock()) {
+        if (channel.lpBuffer && !IsPlaying(channel.lpBuffer) &&
+            channel.lpBuffer->GetCurrentPosition(&cursor, nullptr) == DS_OK && cursor == 0 &&
+            RewindSamples(channel)) {
+            DWORD written = 0;
+            channel.Reading = 1;
+            channel.Fill(TRUE, 0, channel.BufferBytes, &written);
+        }
+        LeaveCriticalSection(&sound.SoundLock);
+    }
     return S_OK;
 }
 
+HRESULT PlaySoundChannelWith(unsigned index, LONG volume, LONG pan, float pitch) {
+    if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer ||
+        SoundChannels[index].HalfBytes != 0) {
+        return E_FAIL;
+    }
+    SoundChannel &channel = SoundChannels[index];
+    const double frequency = static_cast<double>(channel.Format.nSamplesPerSec) * pitch;
+    if (volume < DSBVOLUME_MIN || volume > -DSBVOLUME_MIN || pan < DSBPAN_LEFT ||
+        pan > DSBPAN_RIGHT || !(frequency >= DSBFREQUENCY_MIN) || frequency > DSBFREQUENCY_MAX) {
+        return E_INVALIDARG;
+    }
+    ChannelLock lock;
+    const unsigned i = NextVoice(channel);
+    LPDIRECTSOUNDBUFFER8 voice = Voice(channel, i);
+    channel.PlayVolumes[i] = volume;
+    channel.PlayOwn[i] = 1;
+    voice->Stop();
+    voice->SetVolume(EffectiveVolume(channel, i));
+    voice->SetPan(pan);
+    voice->SetFrequency(static_cast<DWORD>(frequency + 0.5));
+    voice->SetCurrentPosition(0);
+    return voice->Play(0, 0, 0);
+}
+
 HRESULT SetSoundChannelVolume(unsigned index, LONG volume) {
-    return SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetVolume, volume);
+    if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer) {
+        return E_FAIL;
+    }
+    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) {
+        return DSERR_INVALIDPARAM;
+    }
+    SoundChannel &channel = SoundChannels[index];
+    ChannelLock lock;
+    channel.Volume = volume;
+    channel.Fading = 0;
+    return ApplyVolumes(channel);
 }
 
 HRESULT SetSoundChannelPan(unsigned index, LONG pan) {
-    return SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetPan, pan);
+    const HRESULT hr = SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetPan, pan);
+    if (hr == DS_OK) {
+        SoundChannels[index].Pan = pan;
+    }
+    return hr;
 }
 
 HRESULT SetSoundChannelFrequency(unsigned index, DWORD frequency) {
-    return SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetFrequency, frequency);
+    const HRESULT hr = SetOnEveryBuffer(index, &IDirectSoundBuffer8::SetFrequency, frequency);
+    if (hr == DS_OK) {
+        SoundChannels[index].Frequency = frequency;
+    }
+    return hr;
+}
+
+HRESULT SetSoundChannelPitch(unsigned index, float pitch) {
+    if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer) {
+        return E_FAIL;
+    }
+    const double frequency =
+        static_cast<double>(SoundChannels[index].Format.nSamplesPerSec) * pitch;
+    if (!(frequency >= DSBFREQUENCY_MIN) || frequency > DSBFREQUENCY_MAX) {
+        return E_INVALIDARG;
+    }
+    return SetSoundChannelFrequency(index, static_cast<DWORD>(frequency + 0.5));
+}
+
+HRESULT FadeSoundChannel(unsigned index, LONG volume, DWORD milliseconds, BOOL stop) {
+    if (index >= SOUND_CHANNEL_MAX || !SoundChannels[index].lpBuffer || !sound.hSoundThread) {
+        return E_FAIL;
+    }
+    if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX) {
+        return E_INVALIDARG;
+    }
+    SoundChannel &channel = SoundChannels[index];
+    {
+        ChannelLock lock;
+        channel.FadeFrom = channel.Volume;
+        channel.FadeTo = volume;
+        channel.FadeStart = GetTickCount();
+        channel.FadeMilliseconds = milliseconds;
+        channel.Fading = stop ? 2 : 1;
+    }
+    // The worker takes its next step at once.
+    PostThreadMessageA(sound.SoundThreadId, WM_APP, 0, 0);
+    return S_OK;
 }
 
 int IsSoundChannelInvalid(unsigned index) { return index >= SOUND_CHANNEL_MAX ? 1 : 0; }

@@ -1,6 +1,6 @@
 /// \file
 /// Sound channels: SoundChannels[0] to [255] (sound.h), each able to hold one
-/// PCM wave file, opened either static (all samples in one buffer of exactly
+/// PCM wave file or Ogg Vorbis file, opened either static (all samples in one buffer of exactly
 /// their size, played once from the start) or streaming (a four-second
 /// buffer played in a loop while the sound worker refills the half just
 /// played with the next two seconds of the file).
@@ -12,15 +12,33 @@
 /// take SoundLock, and fail with E_FAIL while the sound system is not
 /// started, since the lock does not exist then; static channels never lock.
 ///
+/// The file's first bytes tell its kind: "OggS" opens it as Ogg Vorbis
+/// (mono or stereo, 8000 to 192000 Hz, played as 16-bit PCM), anything else
+/// as a wave file. A chained Ogg file (streams one after another) plays its
+/// first stream only. Vorbis samples are decoded straight into the buffer:
+/// all of them at the open of a static channel, half a buffer per refill of
+/// a stream, in the sound worker.
+///
+/// A looping stream, wave or Vorbis, is gapless: the last sample of the
+/// file is followed at once by the first.
+///
 /// Volume, pan and frequency are the controls every channel buffer is made
 /// with; a static channel can also play over itself through a few duplicates
-/// of its buffer, which share its samples and follow its settings.
+/// of its buffer, which share its samples and follow its settings. A play
+/// may carry settings of its own (PlaySoundChannelWith), which change
+/// neither the channel's nor the other plays'. What a buffer plays at is
+/// the channel's volume plus its play's own plus the master volume
+/// (sound.h). Fades and master-volume changes are made by the sound worker,
+/// so every operation that touches a channel in use takes SoundLock when it
+/// exists.
 #pragma once
 
 #include <windows.h>
 
 #include <dsound.h>
 #include <mmsystem.h>
+
+struct SoundDecoder;
 
 /// The number of channels.
 constexpr unsigned SOUND_CHANNEL_MAX = 256;
@@ -49,9 +67,9 @@ class SoundChannel {
     /// buffer exists, the result of the first Fill.
     HRESULT Open(const char *fileName, SoundChannelMode mode);
     /// Writes `bytes` at `offset` of the buffer: samples from the file when
-    /// `read` is set (silence where the data runs out), else silence. `count`
-    /// receives the bytes written, unless none were; a looping stream that
-    /// had nothing left to read is positioned at LoopStart instead.
+    /// `read` is set (silence where the data runs out; a looping stream goes
+    /// on from LoopStart instead), else silence. `count` receives the bytes
+    /// written, unless none were.
     HRESULT Fill(BOOL read, DWORD offset, DWORD bytes, DWORD *count);
     /// Fills a locked region with the format's silence byte.
     void FillSilence(void *region, DWORD bytes);
@@ -66,23 +84,40 @@ class SoundChannel {
     /// or else on the one that has played longest. E_FAIL for an empty
     /// channel or a stream.
     HRESULT PlayOverlapped();
+    /// The worker's step of a fade, and the master volume applied; nothing
+    /// for an empty channel or one without a fade when `master` is clear.
+    void UpdateVolume(bool master);
     /// Stops the buffer and its duplicates, closes the file, releases the
     /// duplicates and the buffer and empties every field; returns 1.
     HRESULT Close();
 
     LPDIRECTSOUNDBUFFER8 lpBuffer; ///< null while the channel is empty
     WAVEFORMATEX Format;           ///< the first 18 bytes of the "fmt " chunk
-    HMMIO hmmio;                   ///< the wave file, open while the channel holds it
-    MMCKINFO RiffChunk;            ///< the file's RIFF chunk
-    MMCKINFO DataChunk;            ///< dwDataOffset: file position of the first sample
-    DWORD BufferBytes;             ///< non-zero exactly while the channel is in use
-    DWORD HalfBytes;               ///< non-zero exactly for a streaming channel
-    DWORD WriteOffset;             ///< the half the next refill writes: 0 or HalfBytes
-    LONG RefillPhase;              ///< 0: refill the first half once past the middle; 1: the second
-    LONG Reading;                  ///< 0 once the stream has run out: refills write silence
-    LONG Loop;                     ///< a stream starts over at LoopStart when its data runs out
-    DWORD LoopStart;               ///< byte offset into the samples; always 0 here
-    DWORD ReadPosition;            ///< byte offset into the samples of the next read
+    HMMIO hmmio;                   ///< the file, open while the channel holds it
+    MMCKINFO RiffChunk;            ///< the file's RIFF chunk; zero for Ogg
+    MMCKINFO DataChunk;      ///< dwDataOffset: file position of the first sample; zero for Ogg
+    DWORD BufferBytes;       ///< non-zero exactly while the channel is in use
+    DWORD HalfBytes;         ///< non-zero exactly for a streaming channel
+    DWORD WriteOffset;       ///< the half the next refill writes: 0 or HalfBytes
+    LONG RefillPhase;        ///< 0: refill the first half once past the middle; 1: the second
+    LONG Reading;            ///< 0 once the stream has run out: refills write silence
+    LONG Loop;               ///< a stream starts over at LoopStart when its data runs out
+    DWORD LoopStart;         ///< byte offset into the samples; always 0 here
+    DWORD ReadPosition;      ///< byte offset into the samples of the next read
+    SoundDecoder *lpDecoder; ///< the Vorbis decoder of an Ogg file, else null
+    LONG Volume;             ///< the channel's volume in hundredths of a decibel
+    LONG Pan;                ///< the channel's pan
+    DWORD Frequency;         ///< the channel's rate in Hz; 0: the file's own
+    /// Each play's own volume, added to the channel's: [0] for lpBuffer, then
+    /// one per duplicate.
+    LONG PlayVolumes[SOUND_CHANNEL_VOICES + 1];
+    /// Set while a buffer's play has settings of its own, same order.
+    LONG PlayOwn[SOUND_CHANNEL_VOICES + 1];
+    LONG FadeFrom;          ///< the volume a fade started from
+    LONG FadeTo;            ///< the volume a fade ends at
+    DWORD FadeStart;        ///< GetTickCount at the fade's start
+    DWORD FadeMilliseconds; ///< the fade's length
+    LONG Fading;            ///< 0: no fade; 1: fading; 2: fading, then stop
     /// Duplicates of lpBuffer for overlapped plays, made as they are needed.
     LPDIRECTSOUNDBUFFER8 lpVoices[SOUND_CHANNEL_VOICES];
 };
@@ -105,13 +140,21 @@ HRESULT PlaySoundChannel(unsigned index);
 /// through at most SOUND_CHANNEL_VOICES duplicates of its buffer, the oldest
 /// play restarted when all sound; E_FAIL for an empty channel or a stream.
 HRESULT PlaySoundChannelOverlapped(unsigned index);
+/// Plays a static channel again as PlaySoundChannelOverlapped, with this
+/// play's own settings: `volume` in hundredths of a decibel added to the
+/// channel's (0: as the channel), `pan` (DSBPAN_LEFT to DSBPAN_RIGHT) and
+/// `pitch`, a ratio of the file's own rate (1.0: as recorded). The channel's
+/// settings and the plays already sounding stay as they are. E_FAIL for an
+/// empty channel or a stream; E_INVALIDARG for a setting out of range.
+HRESULT PlaySoundChannelWith(unsigned index, LONG volume, LONG pan, float pitch);
 /// Stops the channel's buffer where it is, and its duplicates; E_FAIL for an
 /// empty channel, else the buffer's Stop result.
 HRESULT StopSoundChannel(unsigned index);
 /// Closes the channel (Close).
 HRESULT CloseSoundChannel(unsigned index);
-/// Sets whether a stream starts over when its data runs out (`flag` 1) or
-/// plays silence (0); S_OK.
+/// Sets whether a stream starts over when its data runs out (`flag` 1),
+/// without a gap, or plays silence (0); S_OK. Set on a stream that has not
+/// played since its open, the loop starts with the buffer already filled.
 HRESULT SetSoundChannelLoop(unsigned index, LONG flag);
 /// Sets the channel's volume in hundredths of a decibel (DSBVOLUME_MIN, silence,
 /// to DSBVOLUME_MAX, the file's own level), for its duplicates too; E_FAIL
@@ -124,5 +167,15 @@ HRESULT SetSoundChannelPan(unsigned index, LONG pan);
 /// DSBFREQUENCY_MAX; 0 is the file's own rate), for its duplicates too;
 /// results as SetSoundChannelVolume.
 HRESULT SetSoundChannelFrequency(unsigned index, DWORD frequency);
+/// Sets the channel's playback rate as a ratio of the file's own rate (1.0:
+/// as recorded), for its duplicates too; E_FAIL for an empty channel,
+/// E_INVALIDARG for a rate outside DSBFREQUENCY_MIN to DSBFREQUENCY_MAX.
+HRESULT SetSoundChannelPitch(unsigned index, float pitch);
+/// Moves the channel's volume to `volume` over `milliseconds`, in steps the
+/// sound worker makes about every 20 ms; with `stop` set the channel stops
+/// when it gets there (a fade to silence then ends the sound). A later fade
+/// or SetSoundChannelVolume takes its place. E_FAIL for an empty channel or
+/// while the sound system is stopped; E_INVALIDARG for a volume out of range.
+HRESULT FadeSoundChannel(unsigned index, LONG volume, DWORD milliseconds, BOOL stop);
 /// 1 for an index outside the channel table, else 0.
 int IsSoundChannelInvalid(unsigned index);

@@ -23,6 +23,8 @@ static_assert(offsetof(DSBUFFERDESC, dwBufferBytes) == 8 &&
 static_assert(sizeof(DSCAPS) == 96, "DSCAPS");
 constexpr DWORD kSilentBufferSeconds = 3;
 constexpr DWORD kWorkerPeriodMs = 500;
+// While a fade runs, the worker steps it this often.
+constexpr DWORD kFadeStepMs = 20;
 
 SoundRecord sound;
 
@@ -189,23 +191,33 @@ unsigned __stdcall SoundThreadProc(void *) {
     PeekMessageA(&message, nullptr, WM_USER, WM_USER, PM_NOREMOVE); // creates the queue
     SetEvent(sound.hSoundThreadReady);
     for (;;) {
+        bool fading = false;
         EnterCriticalSection(&sound.SoundLock);
+        const bool master = sound.MasterChanged != 0;
+        sound.MasterChanged = 0;
         for (SoundChannel &channel : SoundChannels) {
             channel.Update();
+            channel.UpdateVolume(master);
+            fading = fading || channel.Fading != 0;
         }
         LeaveCriticalSection(&sound.SoundLock);
-        // The pause between passes ends early for a posted message, so that
-        // WM_QUIT stops the worker at once; any other message is dropped and
-        // the pause goes on for the rest of its time.
+        // The pause between passes ends early for a posted message: WM_QUIT
+        // stops the worker at once, WM_APP (a fade or master volume to
+        // apply) starts the next pass; any other message is dropped and the
+        // pause goes on for the rest of its time.
+        const DWORD period = fading ? kFadeStepMs : kWorkerPeriodMs;
         const DWORD passEnd = GetTickCount();
-        for (DWORD waited = 0; waited < kWorkerPeriodMs; waited = GetTickCount() - passEnd) {
+        bool wake = false;
+        for (DWORD waited = 0; waited < period && !wake; waited = GetTickCount() - passEnd) {
             while (PeekMessageA(&message, nullptr, 0, 0, PM_REMOVE)) {
                 if (message.message == WM_QUIT) {
                     return 0;
                 }
+                wake = wake || message.message == WM_APP;
             }
-            MsgWaitForMultipleObjects(0, nullptr, FALSE, kWorkerPeriodMs - waited,
-                                      QS_ALLPOSTMESSAGE);
+            if (!wake) {
+                MsgWaitForMultipleObjects(0, nullptr, FALSE, period - waited, QS_ALLPOSTMESSAGE);
+            }
         }
     }
 }
@@ -236,11 +248,28 @@ HRESULT ReleaseSound() {
         sound.lpDS = nullptr;
     }
     ZeroMemory(&sound.SoundCaps, sizeof sound.SoundCaps);
+    sound.MasterVolume = 0;
+    sound.MasterChanged = 0;
     if (sound.bComInitialized) {
         CoUninitialize();
         sound.bComInitialized = FALSE;
     }
     return 0;
+}
+
+HRESULT SetSoundMasterVolume(LONG volume) {
+    if (volume < DSBVOLUME_MIN || volume > 0) {
+        return E_INVALIDARG;
+    }
+    if (!sound.hSoundThread) {
+        return E_FAIL;
+    }
+    EnterCriticalSection(&sound.SoundLock);
+    sound.MasterVolume = volume;
+    sound.MasterChanged = 1;
+    LeaveCriticalSection(&sound.SoundLock);
+    PostThreadMessageA(sound.SoundThreadId, WM_APP, 0, 0);
+    return S_OK;
 }
 
 DWORD GetSoundSampleRate() { return sound.SoundCaps.dwMaxSecondarySampleRate; }

@@ -32,6 +32,8 @@ struct SoundRecord {
     /// InitSound's CoInitialize succeeded (S_OK or S_FALSE) and ReleaseSound
     /// has not yet balanced it with CoUninitialize.
     BOOL bComInitialized;
+    LONG MasterVolume;  ///< hundredths of a decibel added to every play; 0 at start
+    LONG MasterChanged; ///< the worker has yet to apply MasterVolume
 };
 
 /// The one sound record.
@@ -57,6 +59,12 @@ HRESULT WriteSoundBuffer(LPDIRECTSOUNDBUFFER8 buffer, const void *source, BOOL c
 unsigned __stdcall SoundThreadProc(void *);
 /// Always 0.
 HRESULT ReleaseSound();
+
+/// Sets the volume over every channel, in hundredths of a decibel added to
+/// each play's (DSBVOLUME_MIN, silence, to 0, no change); the sound worker
+/// applies it at once. E_INVALIDARG out of range; E_FAIL while the sound
+/// system is stopped.
+HRESULT SetSoundMasterVolume(LONG volume);
 
 /// The preferred output rate in Hz, from the device's capabilities; 0 while
 /// the sound system is stopped.

@@ -30,9 +30,12 @@ build=${1:-$root/build}
 # fonts-dejavu-core: a font for the text tests (Wine draws with the system's).
 # debootstrap: the Debian 13 root of the DXVK pass (tools/dxvk.sh); doxygen:
 # the API reference (tools/docs.sh); gcc and libx11-dev: the helper with
-# which tools/run.sh closes a program's window (tools/close-window.c).
+# which tools/run.sh closes a program's window (tools/close-window.c);
+# vorbis-tools: the reference Ogg Vorbis encoder and decoder that the sound
+# tests judge fw's decoding by.
 packages64="cmake make g++-mingw-w64-x86-64 mingw-w64 wine wine64 fonts-dejavu-core googletest
-    xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev debootstrap doxygen gcc libx11-dev"
+    xvfb xauth xdotool sox imagemagick libz-mingw-w64-dev debootstrap doxygen gcc libx11-dev
+    vorbis-tools"
 # wine32 alone brings no 32-bit OpenGL driver, without which 32-bit programs
 # get no Direct3D: GL's and Mesa's i386 libraries give them the same one as
 # 64-bit programs.

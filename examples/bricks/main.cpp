@@ -21,7 +21,7 @@
 // MeasureString, and sounds that overlap, each with its own volume, pan and
 // pitch.
 //
-// Reads hit.wav, bounce.wav and lose.wav from the working folder (the build
+// Reads hit.ogg, bounce.ogg and lose.ogg from the working folder (the build
 // puts them beside the executable). Prints a line on the console whenever
 // something a player would notice changes: "score: N", "lives: N", "ball:
 // launched", "paused", "playing", "controller: connected", "controller: none",
@@ -148,17 +148,16 @@ void SetPaused(bool paused) {
 // to the right one with the ball's x, and higher for the upper rows. The
 // channel plays over itself, so quick hits do not cut each other off.
 void PlayHit(float x, int row) {
-    // Pan is in hundredths of a decibel taken off the other side: 2500 keeps
-    // the far side audible.
-    SetSoundChannelPan(kHit, static_cast<LONG>((x / kWidth * 2.0f - 1.0f) * 2500.0f));
-    // 0 would be the file's own rate (22050 Hz); a higher rate plays higher.
-    SetSoundChannelFrequency(kHit, 22050 + (kRows - 1 - row) * 3300);
-    PlaySoundChannelOverlapped(kHit);
+    // Each hit is a play of its own: its pan (hundredths of a decibel taken
+    // off the other side; 2500 keeps the far side audible) and pitch (a
+    // ratio of the file's own rate, higher for the upper rows) leave the
+    // hits still sounding as they were.
+    PlaySoundChannelWith(kHit, 0, static_cast<LONG>((x / kWidth * 2.0f - 1.0f) * 2500.0f),
+                         1.0f + (kRows - 1 - row) * 0.15f);
 }
 
 void PlayBounce(float x) {
-    SetSoundChannelPan(kBounce, static_cast<LONG>((x / kWidth * 2.0f - 1.0f) * 2500.0f));
-    PlaySoundChannelOverlapped(kBounce);
+    PlaySoundChannelWith(kBounce, 0, static_cast<LONG>((x / kWidth * 2.0f - 1.0f) * 2500.0f), 1.0f);
 }
 
 // ---- Moving the ball --------------------------------------------------------
@@ -473,7 +472,7 @@ int main(int, char **) {
 
     CreateFontData(kFont, "Arial", 22); // another face stands in if Arial is missing
     CreateFontData(kBigFont, "Arial", 56);
-    const char *files[] = {"hit.wav", "bounce.wav", "lose.wav"};
+    const char *files[] = {"hit.ogg", "bounce.ogg", "lose.ogg"};
     for (unsigned channel = 0; channel < 3; ++channel) {
         if (FAILED(LoadSoundChannel(channel, files[channel]))) {
             Say("cannot open %s", files[channel]);

@@ -44,8 +44,9 @@ expected_lines() {
             'message box "Error": Shader::CompileFromFile : D3DXCompileShader VertexShader \n'
         ;;
     "showcase spark.png "*) echo "cannot load spark.png" ;;
-    "showcase "*".wav truncated") ;;
+    "showcase "*".wav truncated" | "showcase "*".ogg truncated") ;;
     "showcase "*".wav "*) echo "${file%.wav}: cannot open $file" ;;
+    "showcase "*".ogg "*) echo "${file%.ogg}: cannot open $file" ;;
     esac
 }
 

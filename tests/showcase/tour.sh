@@ -16,7 +16,7 @@ fw_title="fw showcase"
 rm -rf "$run"
 mkdir -p "$run/shots"
 fw_demo_prepare "$run"
-cp "$fw_build/showcase/"*.wav "$fw_build/showcase/spark.png" "$run/"
+cp "$fw_build/showcase/"*.wav "$fw_build/showcase/"*.ogg "$fw_build/showcase/spark.png" "$run/"
 fw_demo_start "$run"
 fw_demo_find_window && fw_showcase_tour "$run/shots"
 if ! status=$(fw_demo_wait 30); then

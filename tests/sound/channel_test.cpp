@@ -309,8 +309,10 @@ TEST_F(Channels, ChannelDestroyedIsClosed) {
         ASSERT_EQ(channel.Open(File(Slow8BitMono(100)).c_str(), SOUND_CHANNEL_STATIC), S_OK);
         fake::ClearCalls();
     }
-    EXPECT_EQ(fake::Calls(), (Calls{"IDirectSoundBuffer8::Stop(buffer2)", "mmioClose(0)",
-                                    "IDirectSoundBuffer8::Release(buffer2)"}));
+    EXPECT_EQ(fake::Calls(),
+              (Calls{"EnterCriticalSection(SoundLock)", "IDirectSoundBuffer8::Stop(buffer2)",
+                     "mmioClose(0)", "IDirectSoundBuffer8::Release(buffer2)",
+                     "LeaveCriticalSection(SoundLock)"}));
     EXPECT_EQ(fake::OpenMmioFiles(), 0);
 }
 
@@ -433,10 +435,10 @@ const FileCase kFiles[] = {
     // DirectSound refuses the static buffer; the stream never reaches it.
     {"BlockAlignZero", [] { return WithFormat(Aligned(1, 8000, 8, 0), 1000); }, E_FAIL, 0, E_FAIL,
      0},
-    // 0x10000001 Hz x 4 bytes x 4 s wraps to 16 bytes in 32 bits. DirectSound
-    // takes any positive rate for a static buffer.
+    // 0x10000001 Hz x 4 bytes x 4 s wraps to 16 bytes in 32 bits; a rate
+    // beyond DSBFREQUENCY_MAX is refused in both modes anyway.
     {"RateOverflowingTheStreamSize", [] { return WithFormat(wave::Pcm(2, 0x10000001, 16), 1000); },
-     S_OK, 1000, E_FAIL, 0},
+     E_FAIL, 0, E_FAIL, 0},
     {"BlockAlignOverflowingTheStreamSize",
      [] { return WithFormat(Aligned(1, 0x10000, 8, 0xFFFF), 1000); }, E_FAIL, 0, E_FAIL, 0},
 };
@@ -558,7 +560,7 @@ TEST_F(Channels, StreamSizesBeyond32BitsAreRefused) {
         {"rate x 4 x 4 = 2^32 + 16", wave::Pcm(2, 0x10000001, 16), 0},
         {"rate 0xFFFFFFFF", wave::Pcm(1, 0xFFFFFFFF, 8), 0},
         {"block alignment 0xFFFF", Aligned(1, 0x10000, 8, 0xFFFF), 0},
-        {"0xFFFFFFF0 fits", wave::Pcm(2, 0x0FFFFFFF, 16), 1},
+        {"0xFFFF0000 fits", Aligned(1, 16384, 8, 0xFFFF), 1},
     };
     for (const Case &c : cases) {
         fake::ClearCalls();
@@ -567,7 +569,7 @@ TEST_F(Channels, StreamSizesBeyond32BitsAreRefused) {
         ExpectEmpty(SoundChannels[1]);
     }
     EXPECT_EQ(fake::CallsOf("IDirectSound8::CreateSoundBuffer"),
-              Calls{"IDirectSound8::CreateSoundBuffer(0x180e8, 4294967280)"});
+              Calls{"IDirectSound8::CreateSoundBuffer(0x180e8, 4294901760)"});
 }
 
 // winmm's chunk search follows chunk sizes in 32-bit arithmetic: a size that
@@ -749,23 +751,22 @@ TEST_F(Channels, StreamWithoutLoopRunsOutThenWritesSilence) {
     EXPECT_EQ(fake::CountOf("mmioSeek"), 0);
 }
 
-TEST_F(Channels, LoopingStreamStartsOverAfterASilentHalf) {
+// The last sample is followed by the first in the same refill: no silence.
+TEST_F(Channels, LoopingStreamGoesOnFromTheFirstSampleWithoutAGap) {
     ASSERT_EQ(StreamSoundChannel(1, File(Slow8BitMono(5000)).c_str()), S_OK);
     EXPECT_EQ(SetSoundChannelLoop(1, 1), S_OK);
     const SoundChannel &channel = SoundChannels[1];
     fake::ClearCalls();
 
     UpdateAt(1, 3000);
-    UpdateAt(1, 100); // nothing left: back to the first sample
-    EXPECT_TRUE(HoldsOnly(Buffer(), kHalf, kHalf, 0x80));
+    EXPECT_TRUE(HoldsSamples(Buffer(), 0, 1000, 4000));
+    EXPECT_TRUE(HoldsSamples(Buffer(), 1000, 1000, 0));
     EXPECT_EQ(channel.Reading, 1);
     EXPECT_EQ(fake::CallsOf("mmioSeek"),
               Calls{"mmioSeek(" + std::to_string(kSimpleDataOffset) + ", 0)"});
 
-    UpdateAt(1, 3000);
-    EXPECT_TRUE(HoldsSamples(Buffer(), 0, kHalf, 0));
     UpdateAt(1, 100);
-    EXPECT_TRUE(HoldsSamples(Buffer(), kHalf, kHalf, 2000));
+    EXPECT_TRUE(HoldsSamples(Buffer(), kHalf, kHalf, 1000));
 }
 
 // Chunks after "data" are not sound: reading stops at its end, and a loop
@@ -779,13 +780,12 @@ TEST_F(Channels, StreamStopsReadingAtTheEndOfTheDataChunk) {
 
     UpdateAt(1, 3000);
     EXPECT_TRUE(HoldsSamples(Buffer(), 0, 1000, 4000));
-    EXPECT_TRUE(HoldsOnly(Buffer(), 1000, 1000, 0x80)) << "bytes after the data chunk played";
+    EXPECT_TRUE(HoldsSamples(Buffer(), 1000, 1000, 0)) << "bytes after the data chunk played";
     UpdateAt(1, 100);
-    EXPECT_TRUE(HoldsOnly(Buffer(), kHalf, kHalf, 0x80));
-    UpdateAt(1, 3000);
-    EXPECT_TRUE(HoldsSamples(Buffer(), 0, kHalf, 0));
+    EXPECT_TRUE(HoldsSamples(Buffer(), kHalf, kHalf, 1000));
 
-    EXPECT_EQ(fake::CallsOf("mmioRead"), (Calls{"mmioRead(1000)", "mmioRead(2000)"}));
+    EXPECT_EQ(fake::CallsOf("mmioRead"),
+              (Calls{"mmioRead(1000)", "mmioRead(1000)", "mmioRead(2000)"}));
 }
 
 TEST_F(Channels, ReadErrorEndsTheDataAndLeavesTheRegionSilent) {
@@ -809,12 +809,12 @@ TEST_F(Channels, ReadErrorInALoopingStreamStartsOver) {
     SetSoundChannelLoop(1, 1);
     fake::Fail("mmioRead", -1);
 
-    UpdateAt(1, 3000);
-    EXPECT_TRUE(HoldsOnly(Buffer(), 0, kHalf, 0x80));
+    UpdateAt(1, 3000); // the failed read ends the lap; the next starts at once
+    EXPECT_TRUE(HoldsSamples(Buffer(), 0, kHalf, 0));
     EXPECT_EQ(SoundChannels[1].Reading, 1);
 
     UpdateAt(1, 100);
-    EXPECT_TRUE(HoldsSamples(Buffer(), kHalf, kHalf, 0));
+    EXPECT_TRUE(HoldsSamples(Buffer(), kHalf, kHalf, kHalf));
 }
 
 TEST_F(Channels, WrappedLockIsFilledRegionByRegion) {
@@ -944,14 +944,18 @@ TEST_F(Channels, ClosingAPlayingStreamStopsItUnderTheLock) {
     EXPECT_EQ(fake::Calls(), Calls{}) << "the worker still touches a closed stream";
 }
 
-TEST_F(Channels, ClosingAStaticChannelTakesNoLock) {
+// The worker applies fades and the master volume to static channels too, so
+// closing one takes the lock.
+TEST_F(Channels, ClosingAStaticChannelTakesTheLock) {
     ASSERT_EQ(LoadSoundChannel(0, File(Slow8BitMono(100)).c_str()), S_OK);
     fake::ClearCalls();
 
     EXPECT_EQ(CloseSoundChannel(0), 1);
 
-    EXPECT_EQ(fake::Calls(), (Calls{"IDirectSoundBuffer8::Stop(buffer2)", "mmioClose(0)",
-                                    "IDirectSoundBuffer8::Release(buffer2)"}));
+    EXPECT_EQ(fake::Calls(),
+              (Calls{"EnterCriticalSection(SoundLock)", "IDirectSoundBuffer8::Stop(buffer2)",
+                     "mmioClose(0)", "IDirectSoundBuffer8::Release(buffer2)",
+                     "LeaveCriticalSection(SoundLock)"}));
     ExpectEmpty(SoundChannels[0]);
 }
 

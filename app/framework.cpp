@@ -57,7 +57,7 @@ void TickFrameClock() {
 
 // How long UpdateFramework sleeps, at most, while the window is minimised
 // or the program idles; a message wakes it sooner.
-constexpr DWORD kIdleWaitMs = 50;
+constexpr DWORD kIdleWaitMs = 100;
 // CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803), which older SDK
 // headers lack.
 constexpr DWORD kHighResolutionTimer = 0x00000002;

@@ -40,7 +40,7 @@ void AttachParentConsole();
 /// waitable timer where the system has one, else 1 ms sleeps, then a short
 /// spin). 0 (the default) or less: no cap, frames are paced by Present alone.
 void SetFrameRateLimit(int framesPerSecond);
-/// TRUE: UpdateFramework sleeps up to 50 ms, or until a message comes, as it
+/// TRUE: UpdateFramework sleeps up to 100 ms, or until a message comes, as it
 /// always does while the window is minimised; for a paused program. FALSE
 /// (the default): it does not.
 void SetIdleSleep(BOOL idle);

@@ -14,6 +14,8 @@ void FrameworkFrame();
 int FrameworkFrames(double seconds);
 
 void BenchFrameLoop();
+// The frame-rate cap's spacing at 60 a second and a minimised program's CPU.
+void BenchPacing();
 void BenchQuads();
 void BenchTasks();
 void BenchCrc32();

@@ -126,6 +126,9 @@ int main(int argc, char **argv) {
     if (wanted("frame")) {
         bench::BenchFrameLoop();
     }
+    if (wanted("pacing")) {
+        bench::BenchPacing();
+    }
     if (wanted("quads")) {
         bench::BenchQuads();
     }

@@ -5,8 +5,9 @@
 # fifteen minutes; `sh tools/bench.sh --quick` shortens the stress runs.
 # `--arch 32` measures the 32-bit build (64 is the default);
 # `--d3d9 dxvk` runs it on DXVK (Direct3D 9 on Vulkan) under Wine 10, in the
-# Debian 13 root of tools/dxvk.sh (64-bit). Every other argument goes to the
-# program.
+# Debian 13 root of tools/dxvk.sh (64-bit). `--only PART` measures one part
+# (startup, frame, pacing, quads, tasks, crc, sound, stress, soak). Every
+# other argument goes to the program.
 set -eu
 cd "$(dirname "$0")/.."
 d3d9=wine

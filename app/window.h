@@ -13,7 +13,8 @@
 /// popup window; back in a window it has its frame, its last windowed size
 /// and its last windowed place again. From InitFramework on the process is
 /// per-monitor DPI aware, so the client area is the pixels the program asked
-/// for at any display scaling.
+/// for at any display scaling. (Wine 8 treats every program as per-monitor
+/// aware, declared or not: there only Windows shows the difference.)
 #pragma once
 
 #include <windows.h>

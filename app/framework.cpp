@@ -10,6 +10,7 @@
 #include <mmsystem.h>
 
 #include <algorithm>
+#include <cstdio>
 
 namespace {
 
@@ -55,6 +56,95 @@ void TickFrameClock() {
     frameClock.frames = std::min(frameClock.frames + 1, kRateFrames);
 }
 
+// How long UpdateFramework sleeps, at most, while the window is minimised
+// or the program idles; a message wakes it sooner.
+constexpr DWORD kIdleWaitMs = 100;
+// CREATE_WAITABLE_TIMER_HIGH_RESOLUTION (Windows 10 1803), which older SDK
+// headers lack.
+constexpr DWORD kHighResolutionTimer = 0x00000002;
+
+// The frame-rate cap and the idle sleep.
+struct FramePacing {
+    LONGLONG frequency; // performance-counter ticks a second
+    LONGLONG period;    // ticks between capped frames; 0: no cap
+    LONGLONG due;       // when the next capped frame may begin; 0: at once
+    HANDLE timer;       // a high-resolution waitable timer, or NULL
+    bool timerTried;
+    BOOL idle;
+    BOOL idleUnfocused;
+} pacing;
+
+// The high-resolution waitable timer where the system has one; NULL
+// elsewhere (earlier systems refuse the flag).
+HANDLE HighResolutionTimer() {
+    if (!pacing.timerTried) {
+        pacing.timerTried = true;
+        const auto create =
+            LoadSystemFunction<HANDLE(WINAPI *)(LPSECURITY_ATTRIBUTES, LPCWSTR, DWORD, DWORD)>(
+                "kernel32.dll", "CreateWaitableTimerExW");
+        if (create != nullptr) {
+            pacing.timer = create(nullptr, nullptr, kHighResolutionTimer, TIMER_ALL_ACCESS);
+        }
+    }
+    return pacing.timer;
+}
+
+// Waits until the counter reaches `due`: on the high-resolution timer to
+// within half a millisecond, else in 1 ms sleeps (the timer resolution is
+// 1 ms from InitFramework on) to within two; the rest is spun, since either
+// wakes up late by up to its resolution.
+void WaitUntil(LONGLONG due) {
+    HANDLE timer = HighResolutionTimer();
+    const LONGLONG margin = pacing.frequency / (timer != nullptr ? 2000 : 500);
+    for (LONGLONG left = due - Now(); left > 0; left = due - Now()) {
+        if (left <= margin) {
+            YieldProcessor();
+        } else if (timer != nullptr) {
+            LARGE_INTEGER when; // negative: relative, in 100 ns units
+            when.QuadPart = -((left - margin) * 10000000 / pacing.frequency);
+            if (!SetWaitableTimer(timer, &when, 0, nullptr, nullptr, FALSE) ||
+                WaitForSingleObject(timer, INFINITE) != WAIT_OBJECT_0) {
+                Sleep(1);
+            }
+        } else {
+            Sleep(1);
+        }
+    }
+}
+
+// The cap: each frame begins one period after the one before, so the frames
+// are evenly spaced; a frame later than a whole period starts the spacing
+// again from now instead of letting frames bunch up to catch up.
+void PaceFrame() {
+    if (pacing.period == 0) {
+        return;
+    }
+    const LONGLONG now = Now();
+    if (pacing.due == 0 || now - pacing.due > pacing.period) {
+        pacing.due = now;
+    } else {
+        WaitUntil(pacing.due);
+    }
+    pacing.due += pacing.period;
+}
+
+// A minimised window, or a program that asked for it, sleeps until a message
+// comes or a while has passed, instead of drawing flat out.
+void IdleWait() {
+    HWND window = windowState.hwnd;
+    if (window != nullptr && (IsIconic(window) || pacing.idle ||
+                              (pacing.idleUnfocused && GetForegroundWindow() != window))) {
+        MsgWaitForMultipleObjects(0, nullptr, FALSE, kIdleWaitMs, QS_ALLINPUT);
+    }
+}
+
+// A standard handle the process was given (a console, a file, a pipe).
+bool HasStandardHandle(DWORD which) {
+    HANDLE handle = GetStdHandle(which);
+    return handle != nullptr && handle != INVALID_HANDLE_VALUE &&
+           GetFileType(handle) != FILE_TYPE_UNKNOWN;
+}
+
 // Start-up failures: the box, then the whole shutdown, then the status.
 HRESULT FailStartup(const char *message, HRESULT status) {
     ShowMessage(message, "Error");
@@ -64,7 +154,25 @@ HRESULT FailStartup(const char *message, HRESULT status) {
 
 } // namespace
 
+void AttachParentConsole() {
+    const bool output = HasStandardHandle(STD_OUTPUT_HANDLE);
+    const bool error = HasStandardHandle(STD_ERROR_HANDLE);
+    // NOTE: a handle the program was given (a script's pipe or file) is
+    // kept: only what has none is sent to the parent's console.
+    if ((output && error) || !AttachConsole(ATTACH_PARENT_PROCESS)) {
+        return;
+    }
+    if (!output && std::freopen("CONOUT$", "w", stdout) != nullptr) {
+        std::setvbuf(stdout, nullptr, _IONBF, 0);
+    }
+    if (!error) {
+        std::freopen("CONOUT$", "w", stderr);
+    }
+}
+
 HRESULT InitFramework(const char *name, int width, int height, int windowed) {
+    AttachParentConsole();
+    DeclareDpiAwareness();
     windowState.instance = GetModuleHandleA(nullptr);
     windowState.width = width;
     windowState.height = height;
@@ -98,6 +206,8 @@ HRESULT InitFramework(const char *name, int width, int height, int windowed) {
 }
 
 int UpdateFramework() {
+    PaceFrame();
+    IdleWait();
     TickFrameClock();
     int result = 1;
     if (windowState.hwnd != nullptr) {
@@ -113,6 +223,10 @@ int UpdateFramework() {
             TakeTypedCharacters();
         }
         Sleep(0);
+        if (result != 0) {
+            // Alt+Enter and sizing, outside the window procedure.
+            MakeAskedWindowChanges();
+        }
     }
     UpdateInput();
     return result;
@@ -135,6 +249,11 @@ HRESULT ExitFramework() {
             PeekMessageA(&msg, nullptr, WM_QUIT, WM_QUIT, PM_REMOVE);
         }
         timeEndPeriod(1);
+        if (pacing.timer != nullptr) {
+            CloseHandle(pacing.timer);
+        }
+        pacing.timer = nullptr;
+        pacing.timerTried = false;
         UnregisterClassA(windowState.name, windowState.instance);
         windowState.instance = nullptr;
         windowState.hwnd = nullptr;
@@ -143,6 +262,20 @@ HRESULT ExitFramework() {
 }
 
 void QuitFramework() { PostQuitMessage(0); }
+
+void SetFrameRateLimit(int framesPerSecond) {
+    if (pacing.frequency == 0) {
+        LARGE_INTEGER frequency;
+        QueryPerformanceFrequency(&frequency);
+        pacing.frequency = frequency.QuadPart;
+    }
+    pacing.period = framesPerSecond > 0 ? pacing.frequency / framesPerSecond : 0;
+    pacing.due = 0;
+}
+
+void SetIdleSleep(BOOL idle) { pacing.idle = idle; }
+
+void SetIdleSleepWhenUnfocused(BOOL idle) { pacing.idleUnfocused = idle; }
 
 float GetFrameTime() { return frameClock.frameTime; }
 

@@ -20,6 +20,8 @@ void BareFrame();
 void BenchFrameLoop();
 // Frame times over `seconds` without a controller, with one and across plugs.
 void BenchInputFrames(double seconds);
+// The frame-rate cap's spacing at 60 a second and a minimised program's CPU.
+void BenchPacing();
 void BenchQuads();
 void BenchTasks();
 void BenchCrc32();

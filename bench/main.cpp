@@ -5,7 +5,7 @@
 //   fw_bench [--quick] [--only PART]
 //     --quick: 20 sound cycles and 10 s of stress frames instead of 1000 and
 //              60 s, for trying the program out
-//     --only:  one of startup, frame, input, quads, tasks, crc, sound, stress, or
+//     --only:  one of startup, frame, input, pacing, quads, tasks, crc, sound, stress, or
 //              soak: 10 minutes each of the demo and the showcase (1 minute
 //              with --quick), which runs only when asked for
 #include "benches.h"
@@ -128,6 +128,9 @@ int main(int argc, char **argv) {
     }
     if (wanted("input")) {
         bench::BenchInputFrames(quick ? 3.0 : 10.0);
+    }
+    if (wanted("pacing")) {
+        bench::BenchPacing();
     }
     if (wanted("quads")) {
         bench::BenchQuads();

@@ -42,4 +42,17 @@ int ThreadCount() {
     return count;
 }
 
+double FileTimeSeconds(const FILETIME &time) {
+    ULARGE_INTEGER value;
+    value.LowPart = time.dwLowDateTime;
+    value.HighPart = time.dwHighDateTime;
+    return static_cast<double>(value.QuadPart) * 1e-7;
+}
+
+double ProcessCpu() {
+    FILETIME created, exited, kernel, user;
+    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
+    return FileTimeSeconds(kernel) + FileTimeSeconds(user);
+}
+
 } // namespace bench

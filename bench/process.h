@@ -10,5 +10,9 @@ namespace bench {
 // This process's open handles and threads.
 DWORD HandleCount();
 int ThreadCount();
+// A FILETIME span in seconds.
+double FileTimeSeconds(const FILETIME &time);
+// The CPU time, user and kernel, this process has used so far, in seconds.
+double ProcessCpu();
 
 } // namespace bench

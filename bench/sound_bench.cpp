@@ -21,24 +21,11 @@ constexpr double kCpuSeconds = 2.0; // per side and round: 10 s per side
 constexpr double kWorkerGoal = 0.001;
 constexpr DWORD kHangMs = 20000;
 
-double FileTimeSeconds(const FILETIME &time) {
-    ULARGE_INTEGER value;
-    value.LowPart = time.dwLowDateTime;
-    value.HighPart = time.dwHighDateTime;
-    return static_cast<double>(value.QuadPart) * 1e-7;
-}
-
 double ThreadCpu(HANDLE thread) {
     FILETIME created, exited, kernel, user;
     if (!thread || !GetThreadTimes(thread, &created, &exited, &kernel, &user)) {
         return 0.0;
     }
-    return FileTimeSeconds(kernel) + FileTimeSeconds(user);
-}
-
-double ProcessCpu() {
-    FILETIME created, exited, kernel, user;
-    GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user);
     return FileTimeSeconds(kernel) + FileTimeSeconds(user);
 }
 

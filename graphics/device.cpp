@@ -1,6 +1,7 @@
 #include "graphics/graphics.h"
 
 #include "app/window.h"
+#include "graphics/services.h"
 
 namespace {
 
@@ -61,7 +62,7 @@ HRESULT CreateDirectXDevice() {
     pp.Windowed = IsWindowed();
     pp.EnableAutoDepthStencil = TRUE;
     pp.AutoDepthStencilFormat = D3DFMT_D16;
-    pp.PresentationInterval = D3DPRESENT_INTERVAL_DEFAULT;
+    pp.PresentationInterval = GetPresentInterval();
 
     for (const DeviceAttempt &attempt : kDeviceAttempts) {
         // d3dpp keeps the values of the attempt that succeeds: Reset reuses them.

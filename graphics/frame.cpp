@@ -3,6 +3,7 @@
 #include "app/window.h"
 #include "graphics/quad.h"
 #include "graphics/renderstate.h"
+#include "graphics/services.h"
 
 namespace {
 
@@ -16,6 +17,10 @@ HRESULT Fail(const char *message, HRESULT hr) {
     ShowMessage(message, "Error");
     return hr;
 }
+
+// A device that waits for its reset has no render targets: nothing is
+// drawn, without a message.
+bool CanDraw() { return var.lpD3DDevice != nullptr && !IsDeviceWaitingForReset(); }
 
 DWORD CurrentFlip() { return var.dwFlipCount & 1; }
 DWORD PreviousFlip() { return (var.dwFlipCount - 1) & 1; }
@@ -156,7 +161,7 @@ HRESULT CreateResource() {
 }
 
 HRESULT Clear(D3DCOLOR color, BOOL fade) {
-    if (var.lpD3DDevice == nullptr) {
+    if (!CanDraw()) {
         return E_FAIL;
     }
     if (var.bFlip) {
@@ -169,7 +174,7 @@ HRESULT Clear(D3DCOLOR color, BOOL fade) {
 }
 
 HRESULT ClearAndBeginScene(D3DCOLOR color, BOOL fade) {
-    if (var.lpD3DDevice == nullptr) {
+    if (!CanDraw()) {
         return E_FAIL;
     }
     Clear(color, fade);
@@ -180,6 +185,9 @@ HRESULT Flip(D3DCOLOR color) {
     IDirect3DDevice9 *device = var.lpD3DDevice;
     if (device == nullptr) {
         return E_FAIL;
+    }
+    if (IsDeviceWaitingForReset()) {
+        return HandlePresentParam(D3DERR_DEVICELOST, FALSE); // no Present: a reset is due
     }
     // The copy is drawn with whatever states the frame left; without a scene
     // it is skipped and the frame is still presented.
@@ -197,14 +205,14 @@ HRESULT Flip(D3DCOLOR color) {
 }
 
 HRESULT BeginScene() {
-    if (var.lpD3DDevice == nullptr) {
+    if (!CanDraw()) {
         return E_FAIL;
     }
     return var.lpD3DDevice->BeginScene();
 }
 
 HRESULT EndScene() {
-    if (var.lpD3DDevice == nullptr) {
+    if (!CanDraw()) {
         return E_FAIL;
     }
     return var.lpD3DDevice->EndScene();

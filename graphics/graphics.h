@@ -161,8 +161,9 @@ HRESULT ReleaseResource();
 HRESULT ReleaseDirectX();
 /// Before a reset: runs the program's lost functions (newest first), tells
 /// the shaders, the effects, the fonts and the sprite, and releases the render
-/// targets. 0, or a negative HRESULT when a step fails (then it is tried
-/// again). Meshes and cached textures are in the managed pool and stay.
+/// targets. 0, or a negative HRESULT when a step fails (the reset then calls it
+/// again, up to 31 times in all). Meshes and cached textures are in the
+/// managed pool and stay.
 HRESULT OnLost();
 /// After a reset: makes the render targets again, tells the fonts, the
 /// sprite, the shaders and the effects, puts the stored preset word on the
@@ -171,9 +172,12 @@ HRESULT OnLost();
 HRESULT OnRestore();
 /// Takes a failed Present's result (bRetried FALSE from Flip). While the
 /// device is lost it pauses 250 ms and fails the frame; once the device can be
-/// reset it resets it with the unchanged d3dpp between OnLost and OnRestore
-/// and returns 0. What cannot be recovered from ends the program: a message,
-/// then the quit message, and a failing HRESULT.
+/// reset it resets it between OnLost and OnRestore, with the unchanged d3dpp or
+/// to a mode ChangeDisplayMode asked for meanwhile, and returns 0. A Reset
+/// that answers D3DERR_DEVICELOST (lost again) is waited out the same way:
+/// until a later reset succeeds, Clear, BeginScene and EndScene fail without a
+/// message and Flip presents nothing. What cannot be recovered from ends the
+/// program: a message, then the quit message, and a failing HRESULT.
 HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried);
 
 // ---- Notifications for programs ---------------------------------------------
@@ -181,7 +185,8 @@ HRESULT HandlePresentParam(HRESULT hr, BOOL bRetried);
 /// A program's function run before a reset (release its default-pool objects
 /// here) or after it (make them again, set its own states again); `context`
 /// is the pointer given at registration. A failing lost function fails OnLost,
-/// which is tried again: lost functions may run twice before one reset.
+/// which is tried again: a lost function may run up to 31 times before one
+/// reset (and those before it in the pass as often).
 typedef HRESULT (*DeviceNotification)(void *context);
 
 /// Registers a lost and a reset function (either may be NULL) with `context`.
@@ -203,17 +208,24 @@ HRESULT RemoveDeviceNotification(DeviceNotification lost, DeviceNotification res
 /// Switches to a back buffer of `width` x `height`, windowed (1) or full
 /// screen (0), through the loss path: lost notifications, release, Reset with
 /// the new parameters, restore (flip chain, blur and effect targets at the new
-/// size), reset notifications. GetWidth and GetHeight follow. Full screen
-/// needs a mode the display offers. A mode the device refuses leaves the old
-/// one working, shown as "ChangeDisplayMode : Failed : Reset\n", and returns
-/// Reset's HRESULT; a failure to restore either ends the program as a failed
-/// reset does. E_FAIL without a device or for a size of 0; a lost device's
-/// result while it stays lost. Call it between frames, outside a scene.
+/// size), reset notifications; GetWidth and GetHeight follow. Full screen
+/// makes the window a popup and needs a mode the display offers; back in a
+/// window, the window has its frame, its last windowed place (centred the
+/// first time) and a client area of the new size. A mode the device refuses
+/// leaves the old one working, shown as "ChangeDisplayMode : Failed : Reset\n",
+/// and returns Reset's HRESULT; a failure to restore either ends the program
+/// as a failed reset does. On a lost device it shows nothing and returns
+/// D3DERR_DEVICELOST: the switch is kept and made by the reset that brings
+/// the device back (a later call replaces it). E_FAIL without a device or for
+/// a size of 0. Call it between frames, outside a scene.
 HRESULT ChangeDisplayMode(int width, int height, int windowed);
-/// TRUE: Alt+Enter in the window switches between windowed (at the last
-/// windowed size) and full screen at the display's size, with
-/// ChangeDisplayMode. FALSE (the default): Alt+Enter does nothing of the kind.
+/// TRUE: Present waits for the display's refresh (the default, presentation
+/// interval D3DPRESENT_INTERVAL_DEFAULT). FALSE: frames are presented at once
+/// (D3DPRESENT_INTERVAL_IMMEDIATE). Before InitFramework the device is created
+/// with it; after, the device is reset as by ChangeDisplayMode (same size and
+/// mode), with its results. S_OK when nothing changes.
+HRESULT SetVerticalSync(BOOL on);
+
+/// Also declared with the window's calls (app/window.h), where they belong.
 void SetAltEnterToggles(BOOL toggles);
-/// What the window procedure calls on Alt+Enter: the switch when the program
-/// asked for it (ChangeDisplayMode's result), else S_FALSE and nothing done.
 HRESULT ToggleDisplayMode();

@@ -17,6 +17,10 @@ constexpr DWORD kTextureStages = 16;
 // Places for the program's notification pairs.
 constexpr int kNotificationPlaces = 256;
 
+struct ModeRequest {
+    int width, height, windowed;
+};
+
 struct Registration {
     DeviceNotification lost;
     DeviceNotification reset;
@@ -32,9 +36,16 @@ struct LossState {
     int passes;    // notification passes running (a notification may reset again)
     bool lossOpen; // from the lost pass to the end of the reset pass
     DeviceServiceCalls services[SERVICE_COUNT];
-    BOOL altEnterToggles;
-    int windowedWidth; // the size Alt+Enter goes back to from full screen
-    int windowedHeight;
+    // OnLost has run and the device waits for a Reset that succeeds (one
+    // answered D3DERR_DEVICELOST): nothing is released again and no frame is
+    // drawn until then.
+    bool released;
+    // A mode asked for while the device could not take it, made at the reset
+    // that brings the device back.
+    bool pending;
+    ModeRequest pendingMode;
+    // The presentation interval of every reset (SetVerticalSync).
+    UINT presentInterval;
 } loss;
 
 // An error recovery cannot get past: the program ends through its message
@@ -114,21 +125,80 @@ HRESULT LoseDevice() {
     return hr;
 }
 
-// Everything bound to the device is released or told; the device is reset
-// with the parameters it was created with; all of it is made or told again.
-HRESULT ResetDevice() {
-    if (LoseDevice() != 0) {
-        return FailAndQuit("HandlePresentParam : Failed : OnLost\n", E_FAIL);
+// The mode the window state holds: the back buffer's.
+ModeRequest CurrentMode() { return {GetWidth(), GetHeight(), IsWindowed()}; }
+
+// NOTE: a Reset that answers D3DERR_DEVICELOST met a device lost again
+// after TestCooperativeLevel said it could be reset: the device waits for
+// the next chance as after a lost Present, with its objects released, and
+// the mode asked for is kept for that chance.
+HRESULT WaitForReset(const ModeRequest &mode) {
+    loss.pending = true;
+    loss.pendingMode = mode;
+    return D3DERR_DEVICELOST;
+}
+
+// Resets the device to `mode`: everything bound to it released or told
+// (unless a reset that found the device lost did so already), the
+// parameters from the mode, the window styled by Windows' rules for it, all
+// of it made or told again. A mode the device refuses (`switching`: asked
+// for by the program) is shown, and the mode before is taken again.
+HRESULT ResetTo(ModeRequest mode, bool switching) {
+    if (!loss.released) {
+        if (LoseDevice() != 0) {
+            return FailAndQuit("HandlePresentParam : Failed : OnLost\n", E_FAIL);
+        }
+        loss.released = true;
     }
-    HRESULT hr = var.lpD3DDevice->Reset(&var.d3dpp);
+    const ModeRequest before = CurrentMode();
+    D3DPRESENT_PARAMETERS &pp = var.d3dpp;
+    HRESULT refused = S_OK;
+    HRESULT hr = E_FAIL;
+    for (int attempt = 0; attempt < 2; ++attempt) {
+        if (!mode.windowed) {
+            PrepareFullScreen();
+        }
+        pp.BackBufferWidth = static_cast<UINT>(mode.width);
+        pp.BackBufferHeight = static_cast<UINT>(mode.height);
+        pp.Windowed = mode.windowed != 0 ? TRUE : FALSE;
+        pp.FullScreen_RefreshRateInHz = 0;
+        pp.PresentationInterval = loss.presentInterval;
+        hr = var.lpD3DDevice->Reset(&pp);
+        if (hr == D3DERR_DEVICELOST) {
+            return WaitForReset(mode);
+        }
+        if (SUCCEEDED(hr) || !switching) {
+            break;
+        }
+        // The device is not reset yet: it can still take the mode before.
+        ShowMessage("ChangeDisplayMode : Failed : Reset\n", "Error");
+        refused = hr;
+        mode = before;
+        switching = false;
+    }
     if (FAILED(hr)) {
         return FailAndQuit("HandlePresentParam : Failed : Reset\n", hr);
     }
+    loss.released = false;
+    loss.pending = false;
+    SetWindowMode(mode.width, mode.height, mode.windowed);
     hr = OnRestore();
     if (hr != 0) {
         return FailAndQuit("HandlePresentParam : Failed : OnRestore\n", hr);
     }
-    return 0;
+    return refused;
+}
+
+// The reset of the loss path: to the mode a program asked for meanwhile, or
+// with the parameters the device had.
+HRESULT ResetDevice() {
+    const HRESULT hr =
+        loss.pending ? ResetTo(loss.pendingMode, true) : ResetTo(CurrentMode(), false);
+    if (hr == D3DERR_DEVICELOST) {
+        Sleep(kLostPauseMs); // as a frame waits while the device stays lost
+        return E_FAIL;
+    }
+    return hr;
 }
 
 template <class Interface> void ReleaseInterface(Interface *&object) {
@@ -168,6 +238,8 @@ HRESULT ReleaseDirectX() {
     ReleaseResource();
     ReleaseInterface(var.lpD3DDevice);
     ReleaseInterface(var.lpD3D);
+    loss.released = false;
+    loss.pending = false;
     return 0;
 }
 
@@ -262,56 +334,30 @@ HRESULT ChangeDisplayMode(int width, int height, int windowed) {
     if (var.lpD3DDevice == nullptr || width <= 0 || height <= 0) {
         return E_FAIL;
     }
-    // A lost device takes no mode; the loss path resets it when it can.
+    const ModeRequest mode = {width, height, windowed != 0 ? 1 : 0};
+    // A lost device takes no mode now: the reset that brings it back does.
     HRESULT hr = var.lpD3DDevice->TestCooperativeLevel();
     if (FAILED(hr) && hr != D3DERR_DEVICENOTRESET) {
+        loss.pending = true;
+        loss.pendingMode = mode;
         return hr;
     }
-    if (LoseDevice() != 0) {
-        return FailAndQuit("HandlePresentParam : Failed : OnLost\n", E_FAIL);
-    }
-    const D3DPRESENT_PARAMETERS old = var.d3dpp;
-    var.d3dpp.BackBufferWidth = static_cast<UINT>(width);
-    var.d3dpp.BackBufferHeight = static_cast<UINT>(height);
-    var.d3dpp.Windowed = windowed != 0 ? TRUE : FALSE;
-    var.d3dpp.FullScreen_RefreshRateInHz = 0;
-    hr = var.lpD3DDevice->Reset(&var.d3dpp);
-    HRESULT refused = S_OK;
-    if (FAILED(hr)) {
-        // The device is not reset yet: it can still take the old mode.
-        ShowMessage("ChangeDisplayMode : Failed : Reset\n", "Error");
-        refused = hr;
-        var.d3dpp = old;
-        hr = var.lpD3DDevice->Reset(&var.d3dpp);
-        if (FAILED(hr)) {
-            return FailAndQuit("HandlePresentParam : Failed : Reset\n", hr);
-        }
-    }
-    SetWindowMode(static_cast<int>(var.d3dpp.BackBufferWidth),
-                  static_cast<int>(var.d3dpp.BackBufferHeight), var.d3dpp.Windowed ? 1 : 0);
-    hr = OnRestore();
-    if (hr != 0) {
-        return FailAndQuit("HandlePresentParam : Failed : OnRestore\n", hr);
-    }
-    return refused;
+    return ResetTo(mode, true);
 }
 
-void SetAltEnterToggles(BOOL toggles) { loss.altEnterToggles = toggles; }
-
-HRESULT ToggleDisplayMode() {
-    if (!loss.altEnterToggles || var.lpD3DDevice == nullptr) {
-        return S_FALSE;
+HRESULT SetVerticalSync(BOOL on) {
+    const UINT interval = on ? D3DPRESENT_INTERVAL_DEFAULT : D3DPRESENT_INTERVAL_IMMEDIATE;
+    if (interval == loss.presentInterval) {
+        return S_OK;
     }
-    if (var.d3dpp.Windowed) {
-        loss.windowedWidth = static_cast<int>(var.d3dpp.BackBufferWidth);
-        loss.windowedHeight = static_cast<int>(var.d3dpp.BackBufferHeight);
-        return ChangeDisplayMode(static_cast<int>(var.DisplayMode.Width),
-                                 static_cast<int>(var.DisplayMode.Height), 0);
+    loss.presentInterval = interval;
+    if (var.lpD3DDevice == nullptr) {
+        return S_OK; // InitDirectX creates the device with it
     }
-    // A program that started full screen goes back to a window of its size.
-    if (loss.windowedWidth == 0) {
-        loss.windowedWidth = static_cast<int>(var.d3dpp.BackBufferWidth);
-        loss.windowedHeight = static_cast<int>(var.d3dpp.BackBufferHeight);
-    }
-    return ChangeDisplayMode(loss.windowedWidth, loss.windowedHeight, 1);
+    const ModeRequest mode = loss.pending ? loss.pendingMode : CurrentMode();
+    return ChangeDisplayMode(mode.width, mode.height, mode.windowed);
 }
+
+BOOL IsDeviceWaitingForReset() { return loss.released ? TRUE : FALSE; }
+
+UINT GetPresentInterval() { return loss.presentInterval; }

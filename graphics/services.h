@@ -25,3 +25,9 @@ struct DeviceServiceCalls {
 
 // Sets the service's calls (any may be NULL); setting them again is harmless.
 void SetDeviceService(DeviceService service, const DeviceServiceCalls &calls);
+
+// TRUE from a Reset that answered D3DERR_DEVICELOST, with everything released,
+// to the reset that succeeds: no frame may be drawn meanwhile.
+BOOL IsDeviceWaitingForReset();
+// The presentation interval that device creation and every reset use.
+UINT GetPresentInterval();

@@ -6,7 +6,9 @@
 # `--arch 32` measures the 32-bit build (64 is the default);
 # `--d3d9 dxvk` runs it on DXVK (Direct3D 9 on Vulkan) under Wine 10, in the
 # Debian 13 root of tools/dxvk.sh; `--d3d9 both` runs it on Wine's Direct3D 9
-# and then on DXVK, one table each. Every other argument goes to the program.
+# and then on DXVK, one table each. `--only PART` measures one part (startup,
+# frame, input, pacing, quads, tasks, crc, sound, stress, soak). Every other
+# argument goes to the program.
 set -eu
 cd "$(dirname "$0")/.."
 d3d9=wine

@@ -138,6 +138,7 @@ void NewGame() {
 void SetPaused(bool paused) {
     if (paused != game.paused) {
         game.paused = paused;
+        SetIdleSleep(paused); // a paused game sleeps between frames
         Say(paused ? "paused" : "playing");
     }
 }
@@ -469,6 +470,7 @@ int main(int, char **) {
         return 0; // fw has shown what failed in a box
     }
     SetEscapeQuits(FALSE); // Escape pauses instead of quitting
+    SetFrameRateLimit(60); // no faster than a display's refresh, evenly spaced
 
     CreateFontData(kFont, "Arial", 22); // another face stands in if Arial is missing
     CreateFontData(kBigFont, "Arial", 56);

@@ -97,10 +97,15 @@ int main(int, char **) {
     // Window title, client size, windowed. Starts the window, input, sound
     // and the Direct3D device; on failure it has shown what failed in a box
     // and shut everything down again.
+    SetWindowResizable(TRUE); // drag or maximise: GetWidth and GetHeight follow
+    SetAltEnterToggles(TRUE); // Alt+Enter: full screen and back
     if (InitFramework("fw starter", kWidth, kHeight, 1) != 0) {
         return 0;
     }
-    CreateFontData(kFont, "Arial", 24); // another face stands in if Arial is missing
+    SetFrameRateLimit(60); // at most 60 evenly spaced frames a second
+    // Text sized for the display's scaling (1.5 at 150 %); another face
+    // stands in if Arial is missing.
+    CreateFontData(kFont, "Arial", static_cast<int>(24 * GetWindowDpiScale()));
     if (FAILED(LoadSoundChannel(kBlip, "blip.wav"))) {
         std::printf("cannot open blip.wav\n");
     }

@@ -15,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <cstring>
 
 namespace {
@@ -36,6 +37,31 @@ TEST_F(RealFramework, StartsEverySubsystemOnTheRealPlatform) {
     EXPECT_NE(GetDevice(), nullptr);
     EXPECT_GT(GetSoundSampleRate(), 0u);
     EXPECT_EQ(virtual_joystick::Alive(), 1);
+}
+
+// The dots per inch Wine gives the display, from its registry (96 where
+// the prefix sets none); tests/app/dpi.sh runs the test below at 144.
+DWORD DisplayDpi() {
+    DWORD dpi = 0, size = sizeof dpi;
+    if (RegGetValueA(HKEY_CURRENT_USER, "Control Panel\\Desktop", "LogPixels", RRF_RT_REG_DWORD,
+                     nullptr, &dpi, &size) != ERROR_SUCCESS) {
+        dpi = 96;
+    }
+    return dpi;
+}
+
+// At any display scaling the client area is the pixels asked for, and the
+// scale call says the display's dots per inch over 96.
+TEST_F(RealFramework, ClientAreaIsThePixelsAskedForAtTheDisplaysDpi) {
+    RECT client = {};
+    ASSERT_TRUE(GetClientRect(GetWindowHandle(), &client));
+    const DWORD dpi = DisplayDpi();
+    std::printf("client area %ld x %ld at %lu dots per inch, scale %.3f\n", client.right,
+                client.bottom, dpi, GetWindowDpiScale());
+    EXPECT_EQ(client.right, 800);
+    EXPECT_EQ(client.bottom, 600);
+    EXPECT_FLOAT_EQ(GetWindowDpiScale(), static_cast<float>(dpi) / 96.0f);
+    EXPECT_EQ(var.d3dpp.BackBufferWidth, 800u) << "the back buffer is the client area";
 }
 
 TEST_F(RealFramework, FramesAreClearedAndPresented) {

@@ -225,6 +225,38 @@ TEST_F(FramePump, CloseEscapeAndQuitFrameworkEndTheLoop) {
     EXPECT_EQ(fake::CountOf("DestroyWindow"), 0);
 }
 
+// A held Alt+Enter repeats with bit 30 set: one switch for the press, made
+// after the messages are drained, outside the window procedure.
+TEST_F(FramePump, AltEnterSwitchesOncePerPressAfterTheMessages) {
+    SetAltEnterToggles(TRUE);
+    constexpr LPARAM kAlt = 1 << 29, kRepeat = 1 << 30;
+    fake::QueueMessage(WM_SYSKEYDOWN, VK_RETURN, kAlt);
+    for (int repeat = 0; repeat < 3; ++repeat) {
+        fake::QueueMessage(WM_SYSKEYDOWN, VK_RETURN, kAlt | kRepeat);
+    }
+    EXPECT_EQ(UpdateFramework(), 1);
+    EXPECT_EQ(UpdateFramework(), 1);
+    SetAltEnterToggles(FALSE);
+
+    ASSERT_EQ(fake::Device().resets.size(), 1u);
+    EXPECT_EQ(fake::Device().resets[0].Windowed, FALSE);
+    EXPECT_EQ(IsWindowed(), 0);
+    EXPECT_EQ(fake::CountOf("DefWindowProcA(0x104"), 0) << "taken, not passed on";
+    const std::vector<std::string> calls = fake::Calls();
+    const auto reset = std::find(calls.begin(), calls.end(), "IDirect3DDevice9::Reset");
+    EXPECT_EQ(std::find(reset, calls.end(), "DispatchMessageA(0x104)"), calls.end());
+}
+
+// A program that idles (paused) waits for a message or 100 ms each frame.
+TEST_F(FramePump, AnIdleProgramWaitsForAMessageEachFrame) {
+    SetIdleSleep(TRUE);
+    EXPECT_EQ(UpdateFramework(), 1);
+    SetIdleSleep(FALSE);
+    EXPECT_EQ(UpdateFramework(), 1);
+    // (The sound worker waits 500 ms at a time on its own thread.)
+    EXPECT_EQ(fake::CountOf("MsgWaitForMultipleObjects(100)"), 1);
+}
+
 TEST_F(Framework, WithoutAWindowNothingIsPumped) {
     EXPECT_EQ(UpdateFramework(), 1);
     EXPECT_EQ(fake::CountOf("PeekMessageA"), 0);

@@ -40,18 +40,25 @@ TEST_F(Window, StyleSizeAndPlacementFollowTheWindowedFlag) {
     struct Case {
         const char *name;
         int windowed;
+        BOOL resizable;
         DWORD style, exStyle;
         int width, height;
     };
     const int outerWidth = 800 + 2 * fake::kFrameSide;
     const int outerHeight = 600 + fake::kFrameTop + fake::kFrameSide;
     const Case cases[] = {
-        {"windowed", 1, 0x00CF0000, 0x00040100, outerWidth, outerHeight},
-        {"windowed by any non-zero flag", -7, 0x00CF0000, 0x00040100, outerWidth, outerHeight},
-        {"full screen", 0, 0x80000000, 0x00040000, 800, 600},
+        // Without a sizing border and a maximise box unless the program asks
+        // for a resizable window: the client area stays the back buffer's.
+        {"windowed", 1, FALSE, 0x00CA0000, 0x00040100, outerWidth, outerHeight},
+        {"windowed by any non-zero flag", -7, FALSE, 0x00CA0000, 0x00040100, outerWidth,
+         outerHeight},
+        {"windowed, resizable", 1, TRUE, 0x00CF0000, 0x00040100, outerWidth, outerHeight},
+        {"full screen", 0, FALSE, 0x80000000, 0x00040000, 800, 600},
+        {"full screen, resizable", 0, TRUE, 0x80000000, 0x00040000, 800, 600},
     };
     for (const Case &c : cases) {
         fake::SetScreenSize(1280, 1024);
+        SetWindowResizable(c.resizable);
         InitFramework("fw", 800, 600, c.windowed);
         const fake::CreatedWindow &w = fake::LastWindow();
         EXPECT_EQ(w.style, c.style) << c.name;
@@ -70,6 +77,7 @@ TEST_F(Window, StyleSizeAndPlacementFollowTheWindowedFlag) {
         EXPECT_EQ(IsWindowed(), c.windowed) << c.name;
         ExitFramework();
     }
+    SetWindowResizable(FALSE);
 }
 
 TEST_F(Window, LongNamesAreCopiedWithoutOverrun) {

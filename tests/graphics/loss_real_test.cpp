@@ -14,6 +14,7 @@
 #include "../../bench/process.h"
 #include "real/boxes.h"
 #include "real/device.h"
+#include "real/display.h"
 #include "real/pixels.h"
 #include <fw/resources/font.h>
 #include <fw/resources/mesh.h>
@@ -731,8 +732,36 @@ TEST_F(RealLoss, RenderTargetsComeBackWithoutANotification) {
     ReleaseRenderTarget(1);
 }
 
+// What the user sees of the window in a mode: a framed window (without a
+// sizing border, which was not asked for) or a popup, a client area of the
+// back buffer's size at `place` (the outer window's top left; full screen:
+// the screen's corner), and the cursor at a known point of the screen read
+// as that pixel of the back buffer.
+void ExpectWindowInMode(int width, int height, int windowed, POINT place) {
+    HWND window = GetWindowHandle();
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+    EXPECT_EQ(style & WS_CAPTION, windowed ? WS_CAPTION : 0) << "a caption only when windowed";
+    EXPECT_EQ(style & WS_POPUP, windowed ? 0 : WS_POPUP) << "a popup only in full screen";
+    EXPECT_EQ(style & WS_THICKFRAME, 0) << "no sizing border";
+    RECT client = {}, outer = {};
+    ASSERT_TRUE(GetClientRect(window, &client));
+    ASSERT_TRUE(GetWindowRect(window, &outer));
+    EXPECT_EQ(client.right - client.left, width);
+    EXPECT_EQ(client.bottom - client.top, height);
+    EXPECT_EQ(outer.left, place.x);
+    EXPECT_EQ(outer.top, place.y);
+    POINT origin = {0, 0};
+    ClientToScreen(window, &origin);
+    const POINT pixel = {width / 3, height / 4};
+    ASSERT_TRUE(SetCursorPos(origin.x + pixel.x, origin.y + pixel.y));
+    const POINT read = GetCursorPosition();
+    EXPECT_EQ(read.x, pixel.x) << "the cursor in back-buffer pixels";
+    EXPECT_EQ(read.y, pixel.y) << "the cursor in back-buffer pixels";
+}
+
 // Windowed 640 x 480, full screen at the display's size, windowed 800 x 600:
-// each frame at its size with the program's objects alive, and no box.
+// each frame at its size with the program's objects alive, and no box. The
+// window is a popup in full screen, and comes back at the place it left.
 class RealModeChange : public RealProgram {
   protected:
     void SetUp() override { Start(640, 480, 1); }
@@ -741,9 +770,12 @@ class RealModeChange : public RealProgram {
 TEST_F(RealModeChange, EachModeDrawsTheFrameAtItsSize) {
     const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
     const int screenHeight = GetSystemMetrics(SM_CYSCREEN);
+    const POINT centred = {(screenWidth - 640) / 2, (screenHeight - 480) / 2};
     const struct {
         int width, height, windowed;
-    } modes[] = {{640, 480, 1}, {screenWidth, screenHeight, 0}, {800, 600, 1}};
+        POINT place;
+    } modes[] = {
+        {640, 480, 1, centred}, {screenWidth, screenHeight, 0, {0, 0}}, {800, 600, 1, centred}};
     timeline.clear();
     timelineStart = Now();
     for (const auto &mode : modes) {
@@ -767,23 +799,12 @@ TEST_F(RealModeChange, EachModeDrawsTheFrameAtItsSize) {
         D3DSURFACE_DESC blur = {};
         var.lpEffectSurface->GetDesc(&blur);
         EXPECT_EQ(blur.Width, static_cast<UINT>(mode.width)) << "the blur's target";
+        ExpectWindowInMode(mode.width, mode.height, mode.windowed, mode.place);
     }
-    // Alt+Enter switches only where the program asked for it: to full screen
-    // at the display's size and back to the last window.
-    const auto altEnter = [] {
-        Note("Alt+Enter", S_OK, true);
-        SendMessageA(GetWindowHandle(), WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
-    };
-    altEnter();
+    // Alt+Enter switches only where the program asked for it.
+    SendMessageA(GetWindowHandle(), WM_SYSKEYDOWN, VK_RETURN, 1 << 29);
+    Frame();
     EXPECT_EQ(IsWindowed(), 1) << "off by default";
-    SetAltEnterToggles(TRUE);
-    for (int windowed : {0, 1}) {
-        altEnter();
-        EXPECT_EQ(IsWindowed(), windowed);
-        EXPECT_EQ(GetWidth(), windowed ? 800 : screenWidth);
-        ExpectProgramObjects(SettledFrame());
-    }
-    SetAltEnterToggles(FALSE);
     PrintTimeline();
     EXPECT_EQ(failedResets, 0);
 }
@@ -803,6 +824,118 @@ TEST_F(RealModeChange, RenderTargetsFollowTheModeChange) {
     EXPECT_EQ(std::make_pair(desc.Width, desc.Height), std::make_pair(800u, 600u));
     ReleaseRenderTarget(0);
     ReleaseRenderTarget(1);
+}
+
+// Repeats of Alt+Enter (bit 30: the key was down already) taken from the
+// queue.
+int repeats;
+LRESULT CALLBACK CountRepeats(int code, WPARAM wParam, LPARAM lParam) {
+    const MSG &msg = *reinterpret_cast<const MSG *>(lParam);
+    if (code == HC_ACTION && wParam == PM_REMOVE && msg.message == WM_SYSKEYDOWN &&
+        msg.wParam == VK_RETURN && (msg.lParam & (1 << 30)) != 0) {
+        ++repeats;
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// Alt+Enter held for a second on the display (Xvfb repeats the key): one
+// switch per press, made by the frame loop; to full screen at the display's
+// size and back to the last window at its place.
+TEST_F(RealModeChange, AltEnterHeldDownSwitchesOncePerPress) {
+    HWND window = GetWindowHandle();
+    if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
+        GTEST_SKIP() << "no key can be pressed on the display (no xdotool or no X window)";
+    }
+    RECT outer = {};
+    GetWindowRect(window, &outer);
+    const POINT place = {outer.left, outer.top};
+    // Every message the frame loop takes, seen as it takes it.
+    HHOOK hook = SetWindowsHookExA(WH_GETMESSAGE, CountRepeats, nullptr, GetCurrentThreadId());
+    ASSERT_NE(hook, nullptr);
+    int allRepeats = 0;
+    SetAltEnterToggles(TRUE);
+    for (int windowed : {0, 1}) {
+        SCOPED_TRACE(windowed ? "back to the window" : "to full screen");
+        const int before = program_.resets;
+        repeats = 0;
+        ASSERT_TRUE(display::KeyDown(window, "alt+Return"));
+        const DWORD start = Now();
+        while (Now() - start < 1000) {
+            Frame();
+        }
+        ASSERT_TRUE(display::KeyUp(window, "alt+Return"));
+        Frame();
+        std::printf("%d repeats of Alt+Enter reached the window while held\n", repeats);
+        allRepeats += repeats;
+        EXPECT_EQ(program_.resets, before + 1) << "one switch per press";
+        EXPECT_EQ(IsWindowed(), windowed);
+        const int width = windowed ? 640 : static_cast<int>(var.DisplayMode.Width);
+        const int height = windowed ? 480 : static_cast<int>(var.DisplayMode.Height);
+        EXPECT_EQ(GetWidth(), width);
+        ExpectProgramObjects(SettledFrame());
+        ExpectWindowInMode(width, height, windowed, windowed ? place : POINT{0, 0});
+    }
+    SetAltEnterToggles(FALSE);
+    UnhookWindowsHookEx(hook);
+    EXPECT_EQ(failedResets, 0);
+    if (allRepeats == 0) {
+        GTEST_SKIP() << "the display repeated no key: one press was not held long enough to show";
+    }
+}
+
+// A resizable window: the back buffer follows the client area once a drag
+// ends (not during it) and at the next frame after maximise, through the
+// program's notifications; a minimised window keeps its back buffer.
+TEST_F(RealModeChange, AResizableWindowsBackBufferFollowsItsClientArea) {
+    HWND window = GetWindowHandle();
+    SetWindowResizable(TRUE);
+    const LONG_PTR style = GetWindowLongPtrA(window, GWL_STYLE);
+    EXPECT_NE(style & WS_THICKFRAME, 0);
+    // Resized 640 x 480 to 720 x 540 as a drag of the border does it.
+    RECT outer = {0, 0, 720, 540};
+    AdjustWindowRectEx(&outer, static_cast<DWORD>(style), FALSE,
+                       static_cast<DWORD>(GetWindowLongPtrA(window, GWL_EXSTYLE)));
+    SendMessageA(window, WM_ENTERSIZEMOVE, 0, 0);
+    SetWindowPos(window, nullptr, 0, 0, outer.right - outer.left, outer.bottom - outer.top,
+                 SWP_NOMOVE | SWP_NOZORDER);
+    Frame();
+    EXPECT_EQ(GetWidth(), 640) << "not during the drag";
+    SendMessageA(window, WM_EXITSIZEMOVE, 0, 0);
+    const auto expectClientSize = [&](int resets) {
+        const pixels::Image image = SettledFrame();
+        RECT client = {};
+        GetClientRect(window, &client);
+        EXPECT_EQ(program_.resets, resets);
+        EXPECT_EQ(GetWidth(), client.right);
+        EXPECT_EQ(GetHeight(), client.bottom);
+        EXPECT_EQ(image.width, static_cast<UINT>(client.right));
+        EXPECT_EQ(image.height, static_cast<UINT>(client.bottom));
+        ExpectProgramObjects(image);
+    };
+    expectClientSize(1);
+    EXPECT_EQ(GetWidth(), 720);
+    EXPECT_EQ(GetHeight(), 540);
+
+    ShowWindow(window, SW_MINIMIZE);
+    for (int frame = 0; frame < 3; ++frame) {
+        Frame();
+    }
+    EXPECT_EQ(GetWidth(), 720) << "no 0 x 0 back buffer while minimised";
+    ShowWindow(window, SW_RESTORE);
+    expectClientSize(1);
+
+    ShowWindow(window, SW_MAXIMIZE);
+    Frame();
+    RECT client = {};
+    GetClientRect(window, &client);
+    if (client.right == 720) {
+        SetWindowResizable(FALSE);
+        GTEST_SKIP() << "nothing maximises a window on this display (no window manager)";
+    }
+    expectClientSize(2);
+    EXPECT_GT(GetWidth(), 720);
+    SetWindowResizable(FALSE);
+    EXPECT_EQ(failedResets, 0);
 }
 
 } // namespace

@@ -339,5 +339,78 @@ TEST_F(DeviceLoss, AModeTheDeviceRefusesLeavesTheOldOneWorking) {
     EXPECT_EQ(Flip(0xFFFFFFFF), 0);
 }
 
+// The device lost again between TestCooperativeLevel and Reset, for the
+// loss path's reset and for a switch: the program waits for the device as
+// after a lost Present, with its objects released once, draws nothing
+// meanwhile, and the next reset (to the mode asked for) succeeds. Then a
+// switch asked for while TestCooperativeLevel says lost is made by the reset
+// that brings the device back.
+TEST_F(DeviceLoss, AResetThatFindsTheDeviceLostWaitsForTheNextOne) {
+    const struct {
+        const char *name;
+        std::function<HRESULT()> start; // runs into the lost Reset
+        HRESULT result;
+        UINT width; // the back buffer after the next reset
+    } rows[] = {
+        {"loss path", [] { return HandlePresentParam(D3DERR_DEVICENOTRESET, FALSE); }, E_FAIL, 800},
+        {"switch", [] { return ChangeDisplayMode(1024, 768, 0); }, D3DERR_DEVICELOST, 1024},
+    };
+    for (const auto &row : rows) {
+        SCOPED_TRACE(row.name);
+        StartWithResources();
+        Program program{"program"};
+        Register(&program);
+        fake::FailAlways("Sleep", 0);
+        fake::Fail("IDirect3DDevice9::Reset", D3DERR_DEVICELOST);
+
+        EXPECT_EQ(row.start(), row.result);
+        EXPECT_EQ(var.lpFlipSurface[0], nullptr) << "released";
+        EXPECT_EQ(ClearAndBeginScene(0, FALSE), E_FAIL);
+        EXPECT_EQ(fake::Device().sceneDepth, 0);
+        fake::Fail("IDirect3DDevice9::TestCooperativeLevel", D3DERR_DEVICELOST);
+        EXPECT_EQ(Flip(0xFFFFFFFF), E_FAIL);
+        fake::Fail("IDirect3DDevice9::TestCooperativeLevel", D3DERR_DEVICENOTRESET);
+        EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+
+        EXPECT_EQ(fake::CountOf("IDirect3DDevice9::Present"), 0) << "nothing presented meanwhile";
+        EXPECT_EQ(fake::CallsOf("lost("), (Calls{"lost(program)"}));
+        EXPECT_EQ(fake::CallsOf("reset("), (Calls{"reset(program)"}));
+        ASSERT_EQ(fake::Device().resets.size(), 2u);
+        EXPECT_EQ(fake::Device().resets[1].BackBufferWidth, row.width);
+        EXPECT_EQ(GetWidth(), static_cast<int>(row.width));
+        EXPECT_NE(var.lpFlipSurface[0], nullptr);
+        EXPECT_EQ(ClearAndBeginScene(0, FALSE), 0);
+        EXPECT_EQ(EndScene(), 0);
+        EXPECT_TRUE(fake::Messages().empty());
+        EXPECT_EQ(fake::CountOf("PostQuitMessage"), 0);
+        RemoveDeviceNotification(ProgramLost, ProgramReset, &program);
+        registered.clear();
+        ReleaseDirectX();
+        fake::ResetScripts();
+        windowState.width = 800;
+        windowState.windowed = 1;
+    }
+}
+
+TEST_F(DeviceLoss, ASwitchAskedForOnALostDeviceIsMadeWhenItComesBack) {
+    StartWithResources();
+    fake::FailAlways("Sleep", 0);
+    fake::Fail("IDirect3DDevice9::TestCooperativeLevel", D3DERR_DEVICELOST);
+
+    EXPECT_EQ(ChangeDisplayMode(640, 480, 1), D3DERR_DEVICELOST);
+    EXPECT_EQ(fake::Device().resets.size(), 0u);
+    EXPECT_EQ(GetWidth(), 800) << "the back buffer's size until then";
+
+    fake::Fail("IDirect3DDevice9::Present", D3DERR_DEVICELOST);
+    fake::Fail("IDirect3DDevice9::TestCooperativeLevel", D3DERR_DEVICENOTRESET);
+    EXPECT_EQ(Flip(0xFFFFFFFF), 0);
+
+    ASSERT_EQ(fake::Device().resets.size(), 1u);
+    EXPECT_EQ(fake::Device().resets[0].BackBufferWidth, 640u);
+    EXPECT_EQ(GetWidth(), 640);
+    EXPECT_EQ(GetHeight(), 480);
+    EXPECT_TRUE(fake::Messages().empty());
+}
+
 } // namespace
 } // namespace graphics_test

@@ -79,5 +79,9 @@ status=$(cat "$fw_demo_dir/status" 2>/dev/null) || status="none: it did not end"
 check "Q ends it with exit code 0" [ "$status" = 0 ]
 check "no message box" [ "$(fw_bricks_said 'message box.*')" = 0 ]
 check "its sounds load" [ "$(fw_bricks_said 'cannot open.*')" = 0 ]
+# A Windows GUI program (PE subsystem 2; a console program is 3), whose
+# lines above still reached this script's pipe.
+pe=$(od -An -tu4 -j60 -N4 "$fw_program_file" | tr -d ' ')
+check "it is a Windows GUI program" [ "$(od -An -tu2 -j$((pe + 92)) -N2 "$fw_program_file" | tr -d ' ')" = 2 ]
 [ "$failed" = 0 ] && echo PASS
 exit "$failed"

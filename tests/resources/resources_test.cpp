@@ -288,6 +288,48 @@ TEST_F(Resources, WithoutADeviceNothingIsAddedAndFlushingDiscards) {
     EXPECT_TRUE(fake::Calls().empty());
 }
 
+// Every kind of shape, with the vertices it adds.
+const struct {
+    const char *name;
+    HRESULT (*add)();
+    size_t vertices;
+} kShapes[] = {
+    {"AddQuad", [] { return AddQuad(0, 0, 4, 4, 0xFFFFFFFF); }, 6},
+    {"AddQuadCentered", [] { return AddQuadCentered(2, 2, 2, 2, 0xFFFFFFFF); }, 6},
+    {"AddSprite", [] { return AddSprite(2, 2, 4, 4, 1.0f, 0xFFFFFFFF, 0, 0, 0.5f, 0.5f); }, 6},
+    {"AddTriangle", [] { return AddTriangle(0, 0, 4, 0, 0, 4, 0xFFFFFFFF); }, 3},
+    {"AddLine", [] { return AddLine(0, 0, 4, 4, 1, 0xFFFFFFFF); }, 6},
+};
+
+TEST_F(Resources, EveryShapeGoesIntoTheOneDrawOfItsFlush) {
+    Start();
+    size_t vertices = 0;
+    for (const auto &shape : kShapes) {
+        ASSERT_EQ(shape.add(), S_OK) << shape.name;
+        vertices += shape.vertices;
+        EXPECT_EQ(quadBatch.size(), vertices) << shape.name;
+    }
+    fake::ClearCalls();
+
+    EXPECT_EQ(FlushQuads(), D3D_OK);
+
+    ASSERT_EQ(fake::Device().draws.size(), 1u);
+    EXPECT_EQ(fake::Device().draws[0].primitives, vertices / 3);
+    ReleaseDirectX();
+    for (const auto &shape : kShapes) {
+        EXPECT_EQ(shape.add(), E_FAIL) << shape.name << " without a device";
+    }
+    EXPECT_TRUE(quadBatch.empty());
+}
+
+TEST_F(Resources, AnUnturnedSpriteIsItsRectangleWithTheSourceRectangle) {
+    Start();
+    ASSERT_EQ(AddSprite(100, 50, 20, 10, 0, 0xFF00FF00, 0.25f, 0.5f, 0.75f, 1.0f), S_OK);
+    std::vector<ScreenVertex> expected(6);
+    RectVertices(expected.data(), 90, 45, 110, 55, 0xFF00FF00, 0.25f, 0.5f, 0.75f, 1.0f);
+    EXPECT_EQ(quadBatch, expected);
+}
+
 // ---- Release ----------------------------------------------------------------
 
 TEST_F(Resources, ReleaseDirectXReleasesEveryResourceBeforeTheDevice) {

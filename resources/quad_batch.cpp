@@ -98,7 +98,7 @@ void CornerVertices(ScreenVertex vertices[6], const Point corners[4], D3DCOLOR c
 } // namespace
 
 HRESULT AddQuad(float x1, float y1, float x2, float y2, D3DCOLOR color) {
-    if (GetDevice() == nullptr) {
+    if (var.lpD3DDevice == nullptr) {
         return E_FAIL;
     }
     ScreenVertex vertices[6];
@@ -112,7 +112,7 @@ HRESULT AddQuadCentered(float cx, float cy, float hw, float hh, D3DCOLOR color) 
 
 HRESULT AddSprite(float cx, float cy, float width, float height, float angle, D3DCOLOR color,
                   float tu1, float tv1, float tu2, float tv2) {
-    if (GetDevice() == nullptr) {
+    if (var.lpD3DDevice == nullptr) {
         return E_FAIL;
     }
     // The corners' offsets from the centre, turned: (dx, dy) goes to
@@ -132,7 +132,7 @@ HRESULT AddSprite(float cx, float cy, float width, float height, float angle, D3
 }
 
 HRESULT AddTriangle(float x1, float y1, float x2, float y2, float x3, float y3, D3DCOLOR color) {
-    if (GetDevice() == nullptr) {
+    if (var.lpD3DDevice == nullptr) {
         return E_FAIL;
     }
     const ScreenVertex vertices[3] = {Vertex({x1, y1}, color, 0.0f, 0.0f),
@@ -142,7 +142,7 @@ HRESULT AddTriangle(float x1, float y1, float x2, float y2, float x3, float y3, 
 }
 
 HRESULT AddLine(float x1, float y1, float x2, float y2, float width, D3DCOLOR color) {
-    if (GetDevice() == nullptr) {
+    if (var.lpD3DDevice == nullptr) {
         return E_FAIL;
     }
     // Half the width along the line (dx, dy) and across it (-dy, dx).

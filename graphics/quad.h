@@ -37,20 +37,8 @@ constexpr DWORD SCREEN_VERTEX_FVF = D3DFVF_XYZRHW | D3DFVF_DIFFUSE | D3DFVF_TEX1
 /// list: top left, top right, bottom left; top right, bottom right, bottom
 /// left. Every corner is shifted by -0.5 pixel, so that a rectangle of a
 /// texture's size maps it one texel to one pixel.
-/// Inline: the quad batch builds every rectangle with it.
-inline void RectVertices(ScreenVertex vertices[6], float x1, float y1, float x2, float y2,
-                         D3DCOLOR color, float tu1, float tv1, float tu2, float tv2) {
-    x1 -= 0.5f; // pixel edges onto the pixel centres, where Direct3D 9 samples
-    y1 -= 0.5f;
-    x2 -= 0.5f;
-    y2 -= 0.5f;
-    vertices[0] = {x1, y1, 0.5f, 1.0f, color, tu1, tv1};
-    vertices[1] = {x2, y1, 0.5f, 1.0f, color, tu2, tv1};
-    vertices[2] = {x1, y2, 0.5f, 1.0f, color, tu1, tv2};
-    vertices[3] = vertices[1];
-    vertices[4] = {x2, y2, 0.5f, 1.0f, color, tu2, tv2};
-    vertices[5] = vertices[2];
-}
+void RectVertices(ScreenVertex vertices[6], float x1, float y1, float x2, float y2, D3DCOLOR color,
+                  float tu1, float tv1, float tu2, float tv2);
 
 /// Corner (x1, y1) takes texture coordinate (tu1, tv1) and (x2, y2) takes
 /// (tu2, tv2).

@@ -11,7 +11,8 @@ namespace {
 
 // Every shape is four vertices, top left, top right, bottom left, bottom
 // right (a triangle repeats its last corner), drawn as the two triangles of
-// a fixed index pattern: (0, 1, 2) and (1, 3, 2), RectVertices' two.
+// a fixed index pattern: (0, 1, 2) and (1, 3, 2), the two triangles of
+// RectVertices (quad.h).
 constexpr UINT kVerticesPerQuad = 4;
 constexpr UINT kIndicesPerQuad = 6;
 // 16-bit indices reach 65 536 vertices: 16 384 quads a draw at most.

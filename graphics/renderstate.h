@@ -15,9 +15,16 @@
 #include <d3d9.h>
 #include <d3dx9math.h>
 
-// Bits of the preset word. Blending, RSF_MODULATE and the filters are only
-// ever switched on: a word without them leaves those states as they were.
-// The depth, fog, cull and lighting bits set their states either way.
+// Bits of the preset word.
+// - RSF_BLEND, RSF_ADD, RSF_MODULATE, RSF_POINT and RSF_LINEAR only switch
+//   their states on: a word without them leaves blending, stage 0 and
+//   sampler 0 as the words before it (or the program) set them. No word
+//   switches blending off: after RSF_BLEND or RSF_ADD, call
+//   GetDevice()->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE) for opaque
+//   drawing again.
+// - RSF_ZBUFFER, RSF_FOG, RSF_CULL and RSF_LIGHTING set their states either
+//   way: on when given, off when not (culling none).
+// - No bit touches D3DTSS_COLOROP; the other bits are stored and ignored.
 constexpr DWORD RSF_BLEND = 0x0001;    ///< alpha blending: source alpha, inverse source alpha
 constexpr DWORD RSF_ADD = 0x0002;      ///< alpha blending: source alpha, one
 constexpr DWORD RSF_MODULATE = 0x0010; ///< stage 0: texture times diffuse

@@ -401,10 +401,22 @@ void DrawName(float y) {
     DrawCentered(kFont, y, text);
 }
 
+// A disc as a fan of 16 triangles, batched with the rectangles.
+void AddDisc(float cx, float cy, float radius, D3DCOLOR color) {
+    constexpr int kSides = 16;
+    constexpr float kStep = 2.0f * 3.14159265f / kSides;
+    for (int i = 0; i < kSides; ++i) {
+        AddTriangle(cx, cy, cx + radius * std::cos(i * kStep), cy + radius * std::sin(i * kStep),
+                    cx + radius * std::cos((i + 1) * kStep),
+                    cy + radius * std::sin((i + 1) * kStep), color);
+    }
+}
+
 void Draw() {
     if (ClearAndBeginScene(kBackground, FALSE) == 0) {
-        // Rectangles are collected with AddQuad... and drawn together by
-        // FlushQuads: no texture, plain colours.
+        // Rectangles and triangles are collected with AddQuad... and
+        // AddTriangle and drawn together by FlushQuads: no texture, plain
+        // colours.
         SetTexture(nullptr);
         SetRenderStateFlags(0);
         for (int row = 0; row < kRows; ++row) {
@@ -416,9 +428,13 @@ void Draw() {
                 }
             }
         }
-        AddQuadCentered(game.paddleX, kPaddleY, kPaddleHalfWidth, kPaddleHalfHeight, kPaddleColor);
+        // The paddle: a rectangle with round ends, the same width overall.
+        const float straight = kPaddleHalfWidth - kPaddleHalfHeight;
+        AddQuadCentered(game.paddleX, kPaddleY, straight, kPaddleHalfHeight, kPaddleColor);
+        AddDisc(game.paddleX - straight, kPaddleY, kPaddleHalfHeight, kPaddleColor);
+        AddDisc(game.paddleX + straight, kPaddleY, kPaddleHalfHeight, kPaddleColor);
         if (game.phase == Phase::Serve || game.phase == Phase::Play) {
-            AddQuadCentered(game.ballX, game.ballY, kBallRadius, kBallRadius, kBallColor);
+            AddDisc(game.ballX, game.ballY, kBallRadius, kBallColor);
         }
         FlushQuads();
 

@@ -1,6 +1,6 @@
 // A first program on fw, to copy and grow: a window with a line of text and
-// three rectangles that the arrow keys (or the game controller's stick) move,
-// a short sound on Z (or the controller's first button), Escape to quit.
+// three rectangles, the middle one turning, that the arrow keys (or the game controller's stick)
+// move, a short sound on Z (or the controller's first button), Escape to quit.
 //
 // fw needs a game controller: without one, start-up shows two error boxes
 // ("InitInput : CreateJoystick" ...) and the program ends. To run it on a
@@ -80,9 +80,13 @@ void Draw() {
         // no texture here, plain colours.
         SetTexture(nullptr);
         SetRenderStateFlags(0);
-        for (int i = 0; i < 3; ++i) {
-            AddQuadCentered(boxX + (i - 1) * 80.0f, boxY, 30.0f, 30.0f, kBoxColors[i]);
-        }
+        AddQuadCentered(boxX - 80.0f, boxY, 30.0f, 30.0f, kBoxColors[0]);
+        // A sprite: centre, size, turn (radians, clockwise; here half a
+        // turn a second), colour, and the part of the bound texture to show
+        // (all of it: with no texture bound, the colour alone).
+        AddSprite(boxX, boxY, 60.0f, 60.0f, static_cast<float>(GetTime()) * 3.14159265f,
+                  kBoxColors[1], 0.0f, 0.0f, 1.0f, 1.0f);
+        AddQuadCentered(boxX + 80.0f, boxY, 30.0f, 30.0f, kBoxColors[2]);
         FlushQuads();
         // Text over a black drop shadow 2 pixels to the right and below.
         DrawString(kFont, 20, 20, kTextColor, 2, "Hello, fw! Arrows move, Z plays, Esc quits.");

@@ -979,6 +979,18 @@ class FakeDevice final : public IDirect3DDevice9, public Lifetime, public Tracke
                minIndex, vertices, startIndex, primitives);
         return Answer("IDirect3DDevice9::DrawIndexedPrimitive", D3D_OK);
     }
+    // A draw as the device's state stands, without its vertices yet.
+    Draw NewDraw(D3DPRIMITIVETYPE type, UINT primitives, UINT stride) {
+        Draw draw;
+        draw.type = type;
+        draw.primitives = primitives;
+        draw.stride = stride;
+        draw.fvf = State().fvf;
+        auto texture = State().textures.find(0);
+        draw.texture0 = Label(texture != State().textures.end() ? texture->second : nullptr);
+        draw.target = Label(State().renderTarget);
+        return draw;
+    }
     HRESULT STDMETHODCALLTYPE DrawPrimitiveUP(D3DPRIMITIVETYPE type, UINT primitives,
                                               const void *data, UINT stride) override {
         Record("IDirect3DDevice9::DrawPrimitiveUP(%d, %u, %u)", type, primitives, stride);
@@ -989,26 +1001,41 @@ class FakeDevice final : public IDirect3DDevice9, public Lifetime, public Tracke
         if (data == nullptr || primitives == 0) {
             return D3DERR_INVALIDCALL;
         }
-        Draw draw;
-        draw.type = type;
-        draw.primitives = primitives;
-        draw.stride = stride;
-        draw.fvf = State().fvf;
-        auto texture = State().textures.find(0);
-        draw.texture0 = Label(texture != State().textures.end() ? texture->second : nullptr);
-        draw.target = Label(State().renderTarget);
+        Draw draw = NewDraw(type, primitives, stride);
         const auto *bytes = static_cast<const unsigned char *>(data);
         draw.data.assign(bytes, bytes + VertexCount(type, primitives) * stride);
         State().draws.push_back(std::move(draw));
         return D3D_OK;
     }
+    // Recorded as a draw of the vertices the indices pick, in their order:
+    // what a non-indexed draw of the same triangles would be given.
     HRESULT STDMETHODCALLTYPE DrawIndexedPrimitiveUP(D3DPRIMITIVETYPE type, UINT minIndex,
-                                                     UINT vertices, UINT primitives, const void *,
-                                                     D3DFORMAT indexFormat, const void *,
-                                                     UINT stride) override {
+                                                     UINT vertices, UINT primitives,
+                                                     const void *indices, D3DFORMAT indexFormat,
+                                                     const void *data, UINT stride) override {
         Record("IDirect3DDevice9::DrawIndexedPrimitiveUP(%d, %u, %u, %u, %d, %u)", type, minIndex,
                vertices, primitives, indexFormat, stride);
-        return Answer("IDirect3DDevice9::DrawIndexedPrimitiveUP", D3D_OK);
+        const HRESULT hr = Answer("IDirect3DDevice9::DrawIndexedPrimitiveUP", D3D_OK);
+        if (FAILED(hr)) {
+            return hr;
+        }
+        if (data == nullptr || indices == nullptr || primitives == 0 ||
+            (indexFormat != D3DFMT_INDEX16 && indexFormat != D3DFMT_INDEX32)) {
+            return D3DERR_INVALIDCALL;
+        }
+        Draw draw = NewDraw(type, primitives, stride);
+        const auto *bytes = static_cast<const unsigned char *>(data);
+        for (UINT i = 0; i < VertexCount(type, primitives); ++i) {
+            const UINT index = indexFormat == D3DFMT_INDEX16
+                                   ? static_cast<const WORD *>(indices)[i]
+                                   : static_cast<UINT>(static_cast<const DWORD *>(indices)[i]);
+            if (index < minIndex || index >= minIndex + vertices) {
+                return D3DERR_INVALIDCALL;
+            }
+            draw.data.insert(draw.data.end(), bytes + index * stride, bytes + (index + 1) * stride);
+        }
+        State().draws.push_back(std::move(draw));
+        return D3D_OK;
     }
     FAKE_OK(IDirect3DDevice9, ProcessVertices,
             (UINT, UINT, UINT, IDirect3DVertexBuffer9 *, IDirect3DVertexDeclaration9 *, DWORD))

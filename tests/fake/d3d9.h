@@ -88,7 +88,8 @@ struct CreateDeviceCall {
 // Every IDirect3D9::CreateDevice so far, in order.
 const std::vector<CreateDeviceCall> &CreateDeviceCalls();
 
-// One DrawPrimitiveUP, with a copy of its vertices.
+// One DrawPrimitiveUP, with a copy of its vertices, or one
+// DrawIndexedPrimitiveUP, with a copy of the vertices its indices pick.
 struct Draw {
     D3DPRIMITIVETYPE type;
     UINT primitives;

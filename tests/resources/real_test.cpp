@@ -300,7 +300,7 @@ TEST_F(RealResources, TenThousandBatchedQuadsCoverExactlyTheirPixels) {
             ASSERT_EQ(AddQuad(x, y, x + 2, y + 1, QuadColor(i, j)), S_OK);
         }
     }
-    ASSERT_EQ(quadBatch.size(), 60000u);
+    ASSERT_EQ(quadBatch.size(), 40000u) << "four vertices a quad";
     EXPECT_EQ(FlushQuads(), D3D_OK);
     EXPECT_TRUE(quadBatch.empty());
     ASSERT_EQ(EndScene(), 0);
@@ -317,6 +317,190 @@ TEST_F(RealResources, TenThousandBatchedQuadsCoverExactlyTheirPixels) {
         }
     }
     EXPECT_EQ(wrong, 0);
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+// ---- Sprites, triangles and lines -------------------------------------------
+
+// A 4 x 4 texture of sixteen colours.
+D3DCOLOR TexelColor(int x, int y) {
+    return 0xFF000000 | static_cast<D3DCOLOR>(40 + 60 * x) << 16 |
+           static_cast<D3DCOLOR>(40 + 60 * y) << 8 | static_cast<D3DCOLOR>(16 * (x + 4 * y));
+}
+
+class RealBatch : public RealResources {
+  protected:
+    void SetUp() override {
+        RealResources::SetUp();
+        ASSERT_EQ(GetDevice()->CreateTexture(4, 4, 1, 0, D3DFMT_A8R8G8B8, D3DPOOL_MANAGED, &sheet,
+                                             nullptr),
+                  D3D_OK);
+        D3DLOCKED_RECT locked;
+        ASSERT_EQ(sheet->LockRect(0, &locked, nullptr, 0), D3D_OK);
+        for (int y = 0; y < 4; ++y) {
+            auto *row =
+                reinterpret_cast<D3DCOLOR *>(static_cast<BYTE *>(locked.pBits) + y * locked.Pitch);
+            for (int x = 0; x < 4; ++x) {
+                row[x] = TexelColor(x, y);
+            }
+        }
+        sheet->UnlockRect(0);
+    }
+    void TearDown() override {
+        GetDevice()->SetTexture(0, nullptr);
+        sheet->Release();
+        RealResources::TearDown();
+    }
+    // One frame of the shapes `add` puts in the batch, opaque on black, with
+    // the sheet point-sampled (`textured`) or the vertex colour alone.
+    template <class Add> pixels::Image Frame(bool textured, Add add) {
+        EXPECT_EQ(ClearAndBeginScene(kBlack, 0), 0);
+        SetRenderStateFlags(RSF_MODULATE | RSF_POINT);
+        if (textured) {
+            GetDevice()->SetTexture(0, sheet);
+        } else {
+            DiffuseOnly();
+        }
+        GetDevice()->SetRenderState(D3DRS_ALPHABLENDENABLE, FALSE);
+        add();
+        EXPECT_EQ(FlushQuads(), D3D_OK);
+        EXPECT_EQ(EndScene(), 0);
+        return Read(var.lpBackSurface);
+    }
+    IDirect3DTexture9 *sheet = nullptr;
+};
+
+// The whole sheet on 40 x 16 pixels (texels of 10 x 4) around (200, 150),
+// unturned and turned by one to three quarter turns: each turned picture is
+// the unturned one turned about the centre, pixel for pixel.
+TEST_F(RealBatch, ATurnedSpriteCoversItsUnturnedTwinTurned) {
+    constexpr int kCx = 200, kCy = 150, kReach = 40;
+    auto sprite = [this](float angle) {
+        return Frame(true, [angle] {
+            ASSERT_EQ(AddSprite(kCx, kCy, 40, 16, angle, kWhite, 0, 0, 1, 1), S_OK);
+        });
+    };
+    const pixels::Image unturned = sprite(0.0f);
+    EXPECT_EQ(pixels::Count(unturned, {180, 142, 220, 158}, kBlack, 0), 0);
+    EXPECT_EQ(pixels::Count(unturned, {kCx - kReach, kCy - kReach, kCx + kReach, kCy + kReach},
+                            kBlack, 0),
+              4 * kReach * kReach - 40 * 16);
+    EXPECT_EQ(Rgb(unturned.At(180, 142)), Rgb(TexelColor(0, 0)));
+    EXPECT_EQ(Rgb(unturned.At(219, 157)), Rgb(TexelColor(3, 3)));
+
+    pixels::Image expected = unturned;
+    for (int quarter = 1; quarter <= 3; ++quarter) {
+        // Pixel (x, y) turns a quarter clockwise about the centre, the
+        // corner between four pixels, to (cx + cy - 1 - y, cy - cx + x).
+        const pixels::Image before = expected;
+        for (int y = kCy - kReach; y < kCy + kReach; ++y) {
+            for (int x = kCx - kReach; x < kCx + kReach; ++x) {
+                expected.data[(kCy - kCx + x) * expected.width + (kCx + kCy - 1 - y)] =
+                    before.At(x, y);
+            }
+        }
+        const pixels::Image turned = sprite(quarter * 1.57079633f);
+        int wrong = 0;
+        for (int y = kCy - kReach; y < kCy + kReach; ++y) {
+            for (int x = kCx - kReach; x < kCx + kReach; ++x) {
+                wrong += Rgb(turned.At(x, y)) != Rgb(expected.At(x, y));
+            }
+        }
+        EXPECT_EQ(wrong, 0) << quarter << " quarter turns";
+    }
+    EXPECT_EQ(Flip(kWhite), 0);
+}
+
+struct SourceRect {
+    const char *name;
+    int left, top, right, bottom; // texels of the 4 x 4 sheet
+};
+
+void PrintTo(const SourceRect &row, std::ostream *os) { *os << row.name; }
+
+class SourceRects : public RealBatch, public ::testing::WithParamInterface<SourceRect> {};
+
+// Drawn at its size in texels with its top left corner on pixel (100, 60),
+// a rectangle of the sheet shows each of its texels on one pixel and
+// nothing around it.
+TEST_P(SourceRects, MapTexelForPixel) {
+    const SourceRect r = GetParam();
+    const int width = r.right - r.left, height = r.bottom - r.top;
+    const pixels::Image image = Frame(true, [&] {
+        ASSERT_EQ(AddSprite(100 + width / 2.0f, 60 + height / 2.0f, static_cast<float>(width),
+                            static_cast<float>(height), 0, kWhite, r.left / 4.0f, r.top / 4.0f,
+                            r.right / 4.0f, r.bottom / 4.0f),
+                  S_OK);
+    });
+    int wrong = 0;
+    for (int y = 58; y < 66; ++y) {
+        for (int x = 98; x < 106; ++x) {
+            const int i = x - 100, j = y - 60;
+            const bool inside = i >= 0 && i < width && j >= 0 && j < height;
+            const D3DCOLOR expected = inside ? TexelColor(r.left + i, r.top + j) : kBlack;
+            wrong += Rgb(image.At(x, y)) != Rgb(expected);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , SourceRects,
+    ::testing::Values(SourceRect{"whole", 0, 0, 4, 4}, SourceRect{"middle", 1, 1, 3, 3},
+                      SourceRect{"last_column", 3, 0, 4, 4}, SourceRect{"one_texel", 2, 1, 3, 2}),
+    [](const ::testing::TestParamInfo<SourceRect> &info) { return std::string(info.param.name); });
+
+struct Line {
+    const char *name;
+    float x1, y1, x2, y2, width;
+    RECT lit; // right and bottom exclusive
+};
+
+void PrintTo(const Line &row, std::ostream *os) { *os << row.name; }
+
+class Lines : public RealBatch, public ::testing::WithParamInterface<Line> {};
+
+TEST_P(Lines, LightExactlyTheirPixels) {
+    const Line line = GetParam();
+    const pixels::Image image = Frame(false, [&] {
+        ASSERT_EQ(AddLine(line.x1, line.y1, line.x2, line.y2, line.width, kWhite), S_OK);
+    });
+    int wrong = 0;
+    for (LONG y = 0; y < 100; ++y) {
+        for (LONG x = 0; x < 100; ++x) {
+            const bool lit = x >= line.lit.left && x < line.lit.right && y >= line.lit.top &&
+                             y < line.lit.bottom;
+            wrong += Rgb(image.At(x, y)) != Rgb(lit ? kWhite : kBlack);
+        }
+    }
+    EXPECT_EQ(wrong, 0);
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    , Lines,
+    ::testing::Values(Line{"one_pixel_along_row_5", 10, 5, 50, 5, 1, {10, 5, 51, 6}},
+                      Line{"one_pixel_up_column_70", 70, 60, 70, 20, 1, {70, 20, 71, 61}},
+                      Line{"three_pixels_along_row_30", 10, 30, 50, 30, 3, {9, 29, 52, 32}},
+                      Line{"a_point_three_pixels_wide", 80, 80, 80, 80, 3, {79, 79, 82, 82}}),
+    [](const ::testing::TestParamInfo<Line> &info) { return std::string(info.param.name); });
+
+// The two triangles of a rectangle, batched with a sprite and a line, cover
+// exactly what AddQuad covers, with nothing between or beside them.
+TEST_F(RealBatch, TwoTrianglesCoverTheirRectangle) {
+    const auto add = [](bool asTriangles) {
+        if (asTriangles) {
+            ASSERT_EQ(AddTriangle(20, 10, 70, 10, 20, 40, kBlue), S_OK);
+            ASSERT_EQ(AddTriangle(70, 10, 70, 40, 20, 40, kBlue), S_OK);
+        } else {
+            ASSERT_EQ(AddQuad(20, 10, 70, 40, kBlue), S_OK);
+        }
+        ASSERT_EQ(AddSprite(150, 25, 20, 10, 0.5f, kWhite, 0, 0, 1, 1), S_OK);
+        ASSERT_EQ(AddLine(20, 60, 90, 95, 2, kWhite), S_OK);
+    };
+    const pixels::Image triangles = Frame(false, [&] { add(true); });
+    const pixels::Image quad = Frame(false, [&] { add(false); });
+    EXPECT_TRUE(pixels::Same(triangles, quad, 0));
+    EXPECT_EQ(pixels::Count(quad, {0, 0, 100, 50}, kBlue, 0), 50 * 30);
     EXPECT_EQ(Flip(kWhite), 0);
 }
 

@@ -219,7 +219,12 @@ void ThreeQuadsThroughFourTriangleDraws() {
 
 TEST_F(Resources, ALargeBatchIsSplitAtTheDevicesPrimitiveLimit) {
     ThreeQuadsThroughFourTriangleDraws();
-    const std::vector<ScreenVertex> batch = quadBatch;
+    std::vector<ScreenVertex> batch;
+    for (int i = 0; i < 3; ++i) {
+        const std::vector<ScreenVertex> quad =
+            Rect(10.0f * i, 0, 10.0f * i + 5, 5, 0xFF000000u + i);
+        batch.insert(batch.end(), quad.begin(), quad.end());
+    }
 
     EXPECT_EQ(FlushQuads(), D3D_OK);
 
@@ -253,11 +258,11 @@ TEST_F(Resources, TheDevicesPrimitiveLimitIsAskedOnceItHasAnswered) {
 
 TEST_F(Resources, ASplitBatchStopsAtTheFirstFailingDraw) {
     ThreeQuadsThroughFourTriangleDraws();
-    fake::Fail("IDirect3DDevice9::DrawPrimitiveUP", D3DERR_INVALIDCALL, 1);
+    fake::Fail("IDirect3DDevice9::DrawIndexedPrimitiveUP", D3DERR_INVALIDCALL, 1);
 
     EXPECT_EQ(FlushQuads(), D3DERR_INVALIDCALL);
 
-    EXPECT_EQ(fake::CountOf(Dev("DrawPrimitiveUP")), 1);
+    EXPECT_EQ(fake::CountOf(Dev("DrawIndexedPrimitiveUP")), 1);
     EXPECT_TRUE(quadBatch.empty());
     EXPECT_EQ(FlushQuads(), E_FAIL) << "nothing left to draw";
 }
@@ -265,27 +270,72 @@ TEST_F(Resources, ASplitBatchStopsAtTheFirstFailingDraw) {
 TEST_F(Resources, ABatchThatCannotGrowStaysAsItWas) {
     Start();
     ASSERT_EQ(AddQuadCentered(100, 50, 10, 5, 0xFF00FF00), S_OK);
-    EXPECT_EQ(quadBatch, Rect(90, 45, 110, 55, 0xFF00FF00));
     // The second quad doubles the storage of the first.
-    allocation::FailAllocationsOf(12 * sizeof(ScreenVertex));
+    allocation::FailAllocationsOf(2 * quadBatch.size() * sizeof(ScreenVertex));
 
     EXPECT_EQ(AddQuad(0, 0, 1, 1, 0xFFFFFFFF), E_OUTOFMEMORY);
 
     allocation::AllowAllocations();
-    EXPECT_EQ(quadBatch, Rect(90, 45, 110, 55, 0xFF00FF00));
+    EXPECT_EQ(FlushQuads(), D3D_OK);
+    ASSERT_EQ(fake::Device().draws.size(), 1u);
+    EXPECT_EQ(fake::Device().draws[0].Vertices<ScreenVertex>(), Rect(90, 45, 110, 55, 0xFF00FF00));
 }
 
 TEST_F(Resources, WithoutADeviceNothingIsAddedAndFlushingDiscards) {
     Start();
     ASSERT_EQ(AddQuad(0, 0, 1, 1, 0xFFFFFFFF), S_OK);
+    const size_t oneQuad = quadBatch.size();
     ReleaseDirectX();
     fake::ClearCalls();
 
     EXPECT_EQ(AddQuad(0, 0, 1, 1, 0xFFFFFFFF), E_FAIL);
-    EXPECT_EQ(quadBatch.size(), 6u);
+    EXPECT_EQ(quadBatch.size(), oneQuad);
     EXPECT_EQ(FlushQuads(), E_FAIL);
     EXPECT_TRUE(quadBatch.empty());
     EXPECT_TRUE(fake::Calls().empty());
+}
+
+// Every kind of shape, with the triangles it draws (a triangle is drawn
+// with a second one of no area).
+const struct {
+    const char *name;
+    HRESULT (*add)();
+    UINT triangles;
+} kShapes[] = {
+    {"AddQuad", [] { return AddQuad(0, 0, 4, 4, 0xFFFFFFFF); }, 2},
+    {"AddQuadCentered", [] { return AddQuadCentered(2, 2, 2, 2, 0xFFFFFFFF); }, 2},
+    {"AddSprite", [] { return AddSprite(2, 2, 4, 4, 1.0f, 0xFFFFFFFF, 0, 0, 0.5f, 0.5f); }, 2},
+    {"AddTriangle", [] { return AddTriangle(0, 0, 4, 0, 0, 4, 0xFFFFFFFF); }, 2},
+    {"AddLine", [] { return AddLine(0, 0, 4, 4, 1, 0xFFFFFFFF); }, 2},
+};
+
+TEST_F(Resources, EveryShapeGoesIntoTheOneDrawOfItsFlush) {
+    Start();
+    UINT triangles = 0;
+    for (const auto &shape : kShapes) {
+        ASSERT_EQ(shape.add(), S_OK) << shape.name;
+        triangles += shape.triangles;
+    }
+    fake::ClearCalls();
+
+    EXPECT_EQ(FlushQuads(), D3D_OK);
+
+    ASSERT_EQ(fake::Device().draws.size(), 1u);
+    EXPECT_EQ(fake::Device().draws[0].primitives, triangles);
+    ReleaseDirectX();
+    for (const auto &shape : kShapes) {
+        EXPECT_EQ(shape.add(), E_FAIL) << shape.name << " without a device";
+    }
+    EXPECT_TRUE(quadBatch.empty());
+}
+
+TEST_F(Resources, AnUnturnedSpriteIsItsRectangleWithTheSourceRectangle) {
+    Start();
+    ASSERT_EQ(AddSprite(100, 50, 20, 10, 0, 0xFF00FF00, 0.25f, 0.5f, 0.75f, 1.0f), S_OK);
+    ASSERT_EQ(FlushQuads(), D3D_OK);
+    std::vector<ScreenVertex> expected(6);
+    RectVertices(expected.data(), 90, 45, 110, 55, 0xFF00FF00, 0.25f, 0.5f, 0.75f, 1.0f);
+    EXPECT_EQ(fake::Device().draws.back().Vertices<ScreenVertex>(), expected);
 }
 
 // ---- Release ----------------------------------------------------------------

@@ -43,7 +43,7 @@ chmod +x "$stubs"/*
 
 for arch in 64 32; do
     status=0
-    PATH="$stubs:$PATH" FW_ARCH=$arch sh "$fw_root/tools/deps.sh" "$work/build" \
+    PATH="$stubs:$PATH" FW_RUNS_I386=1 FW_ARCH=$arch sh "$fw_root/tools/deps.sh" "$work/build" \
         >"$work/out" 2>"$work/err" || status=$?
     cat "$work/err"
     lines=$(grep -c '^deps.sh: the 32-bit packages cannot be installed here, 32-bit programs can be built but not run' "$work/err")
@@ -58,6 +58,17 @@ for arch in 64 32; do
         check "a 32-bit caller fails with 4" [ "$status" = 4 ]
         check "with the same one line" [ "$lines" = 1 ]
     fi
+done
+# A kernel that runs no i386 programs: no 32-bit Wine is tried at all (it
+# would stop the 64-bit one), one line says why, a 32-bit caller fails with 4.
+for arch in 64 32; do
+    status=0
+    : >"$work/installed"
+    PATH="$stubs:$PATH" FW_RUNS_I386=0 FW_ARCH=$arch sh "$fw_root/tools/deps.sh" "$work/build" \
+        >"$work/out" 2>"$work/err" || status=$?
+    check "no i386 kernel, $arch-bit: exit code" [ "$status" = "$([ "$arch" = 64 ] && echo 0 || echo 4)" ]
+    check "no i386 kernel, $arch-bit: wine32 not tried" sh -c "! grep -q wine32 '$work/installed'"
+    check "no i386 kernel, $arch-bit: the line says why" grep -q "kernel runs no i386 programs" "$work/err"
 done
 [ "$failed" = 0 ] && echo PASS
 exit "$failed"

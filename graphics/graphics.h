@@ -226,6 +226,9 @@ HRESULT ChangeDisplayMode(int width, int height, int windowed);
 /// mode), with its results. S_OK when nothing changes.
 HRESULT SetVerticalSync(BOOL on);
 
-/// Also declared with the window's calls (app/window.h), where they belong.
+/// Also declared with the window's calls (app/window.h), where they belong:
+/// Alt+Enter's switch on or off (off by default).
 void SetAltEnterToggles(BOOL toggles);
+/// Switches between windowed and full screen at once; ChangeDisplayMode's
+/// result.
 HRESULT ToggleDisplayMode();

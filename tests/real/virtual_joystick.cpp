@@ -533,6 +533,16 @@ decltype(&DirectInput8Create) RealDirectInput8Create() {
     return real;
 }
 
+// Posts DBT_DEVNODES_CHANGED to `window` when it is one of this process's.
+BOOL CALLBACK PostDeviceChangeTo(HWND window, LPARAM) {
+    DWORD process = 0;
+    GetWindowThreadProcessId(window, &process);
+    if (process == GetCurrentProcessId()) {
+        PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
+    }
+    return TRUE;
+}
+
 } // namespace
 
 namespace virtual_joystick {
@@ -562,18 +572,7 @@ void SetPlugged(bool plugged) {
     }
 }
 
-void PostDeviceChange() {
-    EnumWindows(
-        [](HWND window, LPARAM) -> BOOL {
-            DWORD process = 0;
-            GetWindowThreadProcessId(window, &process);
-            if (process == GetCurrentProcessId()) {
-                PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-            }
-            return TRUE;
-        },
-        0);
-}
+void PostDeviceChange() { EnumWindows(PostDeviceChangeTo, 0); }
 
 void SetBrokenFirst(bool broken) { stick.brokenFirst = broken; }
 

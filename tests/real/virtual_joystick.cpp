@@ -1,6 +1,7 @@
 #include "real/virtual_joystick.h"
 
-#include <dbt.h>
+#include "real/device_change.h"
+
 #include <dinput.h>
 
 #include <algorithm>
@@ -533,16 +534,6 @@ decltype(&DirectInput8Create) RealDirectInput8Create() {
     return real;
 }
 
-// Posts DBT_DEVNODES_CHANGED to `window` when it is one of this process's.
-BOOL CALLBACK PostDeviceChangeTo(HWND window, LPARAM) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) {
-        PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-    }
-    return TRUE;
-}
-
 } // namespace
 
 namespace virtual_joystick {
@@ -572,7 +563,7 @@ void SetPlugged(bool plugged) {
     }
 }
 
-void PostDeviceChange() { EnumWindows(PostDeviceChangeTo, 0); }
+void PostDeviceChange() { device_change::Post(); }
 
 void SetBrokenFirst(bool broken) { stick.brokenFirst = broken; }
 

@@ -24,8 +24,9 @@
 // message to the process's top-level windows when the set of pads changes.
 #include <windows.h>
 
-#include <dbt.h>
 #include <xinput.h>
+
+#include "real/device_change.h"
 
 #include <cstdio>
 #include <cstdlib>
@@ -82,15 +83,6 @@ void ReadPads(Pad pads[kPads]) {
     std::fclose(file);
 }
 
-BOOL CALLBACK PostDeviceChange(HWND window, LPARAM) {
-    DWORD process = 0;
-    GetWindowThreadProcessId(window, &process);
-    if (process == GetCurrentProcessId()) {
-        PostMessageA(window, WM_DEVICECHANGE, DBT_DEVNODES_CHANGED, 0);
-    }
-    return TRUE;
-}
-
 DWORD WINAPI WatchPads(LPVOID) {
     unsigned seen = 0;
     for (;;) {
@@ -102,7 +94,7 @@ DWORD WINAPI WatchPads(LPVOID) {
         }
         if (connected != seen) {
             seen = connected;
-            EnumWindows(PostDeviceChange, 0);
+            device_change::Post();
         }
         Sleep(kWatchMs);
     }

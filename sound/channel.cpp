@@ -549,7 +549,10 @@ void SoundChannel::UpdateVolume(bool master) {
     if (Fading) {
         const DWORD elapsed = GetTickCount() - FadeStart;
         if (elapsed >= FadeMilliseconds) {
+            // The target volume is in place before the sound stops, so a
+            // stopped buffer always shows where its fade ended.
             Volume = FadeTo;
+            ApplyVolumes(*this);
             if (Fading == 2) {
                 lpBuffer->Stop();
                 for (LPDIRECTSOUNDBUFFER8 voice : lpVoices) {
@@ -559,6 +562,7 @@ void SoundChannel::UpdateVolume(bool master) {
                 }
             }
             Fading = 0;
+            return;
         } else {
             Volume = FadeFrom + static_cast<LONG>(static_cast<LONGLONG>(FadeTo - FadeFrom) *
                                                   elapsed / FadeMilliseconds);

@@ -375,7 +375,9 @@ TEST(RealController, OptionalControllerIsPickedUpAndLetGo) {
 
 // A frame loop at 10 frames a second; keys tapped for 2 ms between two frames
 // (after the one frame, before the next): each tap reads pressed and released
-// in the next frame, once, and the key never reads down.
+// in one frame, once, and the key never reads down. A loaded machine may hand
+// a tap to the program a frame late, so every frame is judged, and the frames
+// run on until all taps are in or two seconds have passed.
 TEST_F(RealInput, TapsBetweenSlowFramesAreEachSeenOnce) {
     HWND window = GetWindowHandle();
     if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
@@ -391,24 +393,33 @@ TEST_F(RealInput, TapsBetweenSlowFramesAreEachSeenOnce) {
     constexpr int kTaps = 5;
     for (const TapKey &key : keys) {
         SCOPED_TRACE(key.name);
-        int seen = 0, presses = 0, maskPresses = 0, down = 0;
-        for (int tap = 0; tap < kTaps; ++tap) {
+        int frame = 0, presses = 0;
+        auto update = [&] {
             UpdateFramework();
+            ++frame;
+            const int count = GetKeyPressCount(key.key);
+            presses += count;
+            const bool edges = count > 0;
+            EXPECT_EQ(IsKeyPressed(key.key), edges) << "frame " << frame;
+            EXPECT_EQ(IsKeyReleased(key.key), edges) << "frame " << frame;
+            EXPECT_EQ(IsKeyDown(key.key), 0) << "frame " << frame;
+            const DWORD both = GetButtonsPressed() & GetButtonsReleased() & key.button;
+            EXPECT_EQ(both, edges ? key.button : 0) << "frame " << frame;
+        };
+        for (int tap = 0; tap < kTaps; ++tap) {
+            update();
             Sleep(50);
             ASSERT_TRUE(display::Tap(window, key.name, 2));
             Sleep(50);
-            UpdateFramework();
-            seen += IsKeyPressed(key.key) && IsKeyReleased(key.key) ? 1 : 0;
-            presses += GetKeyPressCount(key.key);
-            maskPresses += (GetButtonsPressed() & GetButtonsReleased() & key.button) != 0 ? 1 : 0;
-            down += IsKeyDown(key.key);
+            update();
         }
-        EXPECT_EQ(seen, kTaps);
+        for (int late = 0; late < 20 && presses < kTaps; ++late) {
+            Sleep(100);
+            update();
+        }
         EXPECT_EQ(presses, kTaps);
-        EXPECT_EQ(maskPresses, key.button != 0 ? kTaps : 0);
-        EXPECT_EQ(down, 0);
-        UpdateFramework();
-        EXPECT_EQ(IsKeyPressed(key.key) + IsKeyReleased(key.key), 0) << "no edge left over";
+        update();
+        EXPECT_EQ(presses, kTaps) << "no edge left over";
     }
 }
 

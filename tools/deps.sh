@@ -133,22 +133,78 @@ elif ! install32 wine "32-bit programs can be built but not run under this machi
     [ "${FW_ARCH:-64}" != 32 ] || status=4
 fi
 
+mkdir -p "$build"
+build=$(cd "$build" && pwd)
+# link_fetch FOLDER PATH OTHER_BUILD_DIR...: each other build tree finds the
+# fetch in FOLDER through a link at PATH inside it.
+link_fetch() {
+    folder=$1 path=$2
+    shift 2
+    for other in "$@"; do
+        link="$other/$path"
+        [ -f "$link/complete" ] && [ "$(readlink "$link")" = "$folder" ] && continue
+        mkdir -p "$(dirname "$link")"
+        rm -rf "$link"
+        ln -s "$folder" "$link"
+    done
+}
+
+# Ogg files from other projects' test suites, as Debian ships them, which the
+# sound tests play against the reference decoder: three of the Vorbis files
+# of MPD's Perl test corpus (libVorbis 1.1.1, 2005), the ring tone of
+# content-hub's test data (libVorbis 1.3.2 near its highest quality, longer
+# than a stream's buffer), and two Ogg files that hold no Vorbis: a Theora
+# video of libgdata's installed tests and a Speex file of ocaml-speex's
+# examples. Each Vorbis file gets oggdec's 16-bit wave beside it. The .deb
+# files are only unpacked, nothing is installed. Where they cannot be had,
+# one line says so and the test that plays them skips.
+others="$build/ogg-others"
+fetch_others() {
+    rm -rf "$others"
+    mkdir -p "$others/debs"
+    (cd "$others/debs" && apt-get -qq -o APT::Sandbox::User=root download \
+        libtest-corpus-audio-mpd-perl content-hub-testability libgdata-tests libspeex-ocaml-dev) \
+        >"$log" 2>&1 || return 1
+    for deb in "$others/debs"/*.deb; do
+        dpkg-deb -x "$deb" "$others/unpacked" || return 1
+    done
+    mpd=usr/share/perl5/auto/share/dist/Test-Corpus-Audio-MPD/music
+    while read -r name path; do
+        cp "$others/unpacked/$path" "$others/$name" || return 1
+    done <<EOF
+mpd-title.ogg $mpd/title.ogg
+mpd-album.ogg $mpd/dir2/album.ogg
+mpd-title-artist-album-genre.ogg $mpd/title-artist-album-genre.ogg
+content-hub-ringtone.ogg usr/share/content-hub/testability/data/Music Ringtone.ogg
+libgdata-theora-video.ogg usr/libexec/installed-tests/libgdata/sample.ogg
+ocaml-speex.ogg usr/share/doc/libspeex-ocaml-dev/examples/test.ogg
+EOF
+    rm -rf "$others/debs" "$others/unpacked"
+    for file in "$others"/*.ogg; do
+        oggdec -Q -o "${file%.ogg}.wav" "$file" 2>/dev/null || rm -f "${file%.ogg}.wav"
+    done
+    touch "$others/complete"
+}
+if [ ! -f "$others/complete" ]; then
+    fetch_others || {
+        # Lists too old for the packages' current versions: once more after
+        # an update.
+        $sudo apt-get update -qq >/dev/null 2>&1 || true
+        fetch_others
+    } || {
+        rm -rf "$others"
+        echo "deps.sh: the other projects' Ogg files cannot be fetched, and the test that plays them will skip: $(grep '^E:' "$log" | tail -n 1)" >&2
+    }
+fi
+link_fetch "$others" ogg-others "$@"
+
 # vkd3d-compiler compiles HLSL (shader models 1 to 3, with constant tables)
 # where Wine 8's compiler cannot. Debian 12 has no vkd3d-compiler; unstable's
 # needs unstable's C library, so its loader and libraries come along, unpacked
 # into one folder and nothing installed system-wide. The stand-in looks for
 # this folder beside its DLL.
-mkdir -p "$build"
-build=$(cd "$build" && pwd)
 vkd3d="$build/standins/d3dcompiler_47/vkd3d"
-# The other build trees' stand-ins find the fetch through a link.
-for other in "$@"; do
-    link="$other/standins/d3dcompiler_47/vkd3d"
-    [ -f "$link/complete" ] && [ "$(readlink "$link")" = "$vkd3d" ] && continue
-    mkdir -p "$other/standins/d3dcompiler_47"
-    rm -rf "$link"
-    ln -s "$vkd3d" "$link"
-done
+link_fetch "$vkd3d" standins/d3dcompiler_47/vkd3d "$@"
 [ -f "$vkd3d/complete" ] && exit "$status"
 
 # The Debian mirrors of this machine's own apt sources (one-line

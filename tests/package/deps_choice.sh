@@ -18,8 +18,9 @@ check() {
 }
 
 stubs="$work/bin"
-mkdir -p "$stubs" "$work/build/standins/d3dcompiler_47/vkd3d"
-touch "$work/build/standins/d3dcompiler_47/vkd3d/complete" "$work/installed"
+mkdir -p "$stubs" "$work/build/standins/d3dcompiler_47/vkd3d" "$work/build/ogg-others"
+touch "$work/build/standins/d3dcompiler_47/vkd3d/complete" "$work/build/ogg-others/complete" \
+    "$work/installed"
 cat >"$stubs/apt-get" <<STUB
 #!/bin/sh
 [ "\$1" = install ] || exit 0

@@ -17,6 +17,7 @@
 
 #include <climits>
 #include <cmath>
+#include <cstdio>
 #include <cstdlib>
 #include <functional>
 #include <string>
@@ -375,9 +376,12 @@ TEST(RealController, OptionalControllerIsPickedUpAndLetGo) {
 
 // A frame loop at 10 frames a second; keys tapped for 2 ms between two frames
 // (after the one frame, before the next): each tap reads pressed and released
-// in one frame, once, and the key never reads down. A loaded machine may hand
-// a tap to the program a frame late, so every frame is judged, and the frames
-// run on until all taps are in or two seconds have passed.
+// once, and the key does not read down. A loaded machine may hand a tap to the
+// program a frame late (two taps then read in one frame), or its release only
+// after a frame has read its press (seen under Wine 10): every frame is
+// judged, such a split tap may read down in its press's frame only and
+// released in a later one, and the frames run on until every tap is in or two
+// seconds have passed.
 TEST_F(RealInput, TapsBetweenSlowFramesAreEachSeenOnce) {
     HWND window = GetWindowHandle();
     if (!display::HasXdotool() || display::XWindowOf(window) == 0) {
@@ -393,18 +397,26 @@ TEST_F(RealInput, TapsBetweenSlowFramesAreEachSeenOnce) {
     constexpr int kTaps = 5;
     for (const TapKey &key : keys) {
         SCOPED_TRACE(key.name);
-        int frame = 0, presses = 0;
+        // `open`: a press was read whose release is still to come.
+        int frame = 0, presses = 0, split = 0;
+        bool open = false;
         auto update = [&] {
             UpdateFramework();
             ++frame;
             const int count = GetKeyPressCount(key.key);
+            const int pressed = IsKeyPressed(key.key);
+            const int released = IsKeyReleased(key.key);
             presses += count;
-            const bool edges = count > 0;
-            EXPECT_EQ(IsKeyPressed(key.key), edges) << "frame " << frame;
-            EXPECT_EQ(IsKeyReleased(key.key), edges) << "frame " << frame;
-            EXPECT_EQ(IsKeyDown(key.key), 0) << "frame " << frame;
-            const DWORD both = GetButtonsPressed() & GetButtonsReleased() & key.button;
-            EXPECT_EQ(both, edges ? key.button : 0) << "frame " << frame;
+            split += pressed && !released ? 1 : 0;
+            EXPECT_EQ(pressed, count > 0 ? 1 : 0) << "frame " << frame;
+            EXPECT_TRUE(!released || pressed || open)
+                << "a release before its press, frame " << frame;
+            EXPECT_TRUE(!IsKeyDown(key.key) || (pressed && !released)) << "frame " << frame;
+            EXPECT_EQ(GetButtonsPressed() & key.button, pressed ? key.button : 0)
+                << "frame " << frame;
+            EXPECT_EQ(GetButtonsReleased() & key.button, released ? key.button : 0)
+                << "frame " << frame;
+            open = pressed ? !released || IsKeyDown(key.key) : open && !released;
         };
         for (int tap = 0; tap < kTaps; ++tap) {
             update();
@@ -413,13 +425,16 @@ TEST_F(RealInput, TapsBetweenSlowFramesAreEachSeenOnce) {
             Sleep(50);
             update();
         }
-        for (int late = 0; late < 20 && presses < kTaps; ++late) {
+        for (int late = 0; late < 20 && (presses < kTaps || open); ++late) {
             Sleep(100);
             update();
         }
         EXPECT_EQ(presses, kTaps);
+        EXPECT_FALSE(open) << "a press never released";
         update();
         EXPECT_EQ(presses, kTaps) << "no edge left over";
+        EXPECT_EQ(IsKeyReleased(key.key), 0) << "no edge left over";
+        std::printf("%s: %d taps, %d of them split over two frames\n", key.name, kTaps, split);
     }
 }
 

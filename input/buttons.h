@@ -87,6 +87,10 @@ DWORD GetButtonsReleased();
 /// 1 when key `key` (a DIK code, 1 to 255) went down in the last UpdateInput.
 int IsKeyPressed(unsigned key);
 /// 1 when key `key` (a DIK code, 1 to 255) went up in the last UpdateInput.
+/// A key pressed and let go between two UpdateInput calls reads pressed and
+/// released in the same frame. NOTE: under Wine 10 the release of such a tap
+/// can reach DirectInput's buffered data only after the frame that read its
+/// press; it then reads released in a later frame, still once.
 int IsKeyReleased(unsigned key);
 /// How often key `key` (a DIK code, 1 to 255) went down since the previous
 /// UpdateInput (up to 255); 0 for other codes.

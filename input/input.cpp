@@ -485,13 +485,15 @@ HRESULT UpdateInput() {
     UpdatePads(devicesChanged, IsWindowFocused());
     LPDIRECTINPUTDEVICE8A joystick = inputState.lpJoystick();
     if (joystick != nullptr) {
-        // NOTE: JoyState is not cleared: a failed read (the window lost the
-        // focus) keeps the last good one.
         hr = joystick->Poll();
         if (hr == DI_OK || hr == DI_NOEFFECT) {
             hr = joystick->GetDeviceState(sizeof inputState.JoyState, &inputState.JoyState);
         }
         if (FAILED(hr)) {
+            // A failed read (the window lost the focus) reads neutral until a
+            // read succeeds, as the keyboard reads every key up: a stick held
+            // at that moment would otherwise keep the player moving.
+            NeutralJoyState();
             const HRESULT acquired = joystick->Acquire();
             // Pulled out: its reading goes at once (a stick held when it went
             // would otherwise keep the player moving), and it is looked for

@@ -425,16 +425,17 @@ INSTANTIATE_TEST_SUITE_P(
         JoystickReadCase{"ReadSuccessCode", DI_NOEFFECT, S_FALSE, true, false, S_FALSE}),
     CaseName());
 
-// A stick held left keeps reading left while the joystick cannot be read.
-struct KeptStateCase {
+// A stick held left reads centred while the joystick cannot be read, and
+// its buttons read released; the next good read counts again.
+struct FailedReadCase {
     const char *name;
     const char *script;
-    friend void PrintTo(const KeptStateCase &c, std::ostream *os) { *os << c.name; }
+    friend void PrintTo(const FailedReadCase &c, std::ostream *os) { *os << c.name; }
 };
 
-class JoystickKept : public InputTest, public ::testing::WithParamInterface<KeptStateCase> {};
+class JoystickReadFails : public InputTest, public ::testing::WithParamInterface<FailedReadCase> {};
 
-TEST_P(JoystickKept, FailedReadKeepsTheLastGoodState) {
+TEST_P(JoystickReadFails, FailedReadReadsNeutral) {
     DIJOYSTATE held = {};
     held.lX = -1000;
     held.rgbButtons[1] = 0x80;
@@ -443,23 +444,26 @@ TEST_P(JoystickKept, FailedReadKeepsTheLastGoodState) {
     UpdateInput();
     ASSERT_EQ(GetJoystickButtons(), BUTTON_LEFT | BUTTON_1);
 
-    fake::SetJoyState(DIJOYSTATE{});
     fake::Fail(GetParam().script, DIERR_INPUTLOST);
     UpdateInput();
-    EXPECT_EQ(GetJoystickButtons(), BUTTON_LEFT | BUTTON_1);
+    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetStickX(), 0.0f);
+    EXPECT_EQ(GetJoystickPov(), -1);
+    EXPECT_EQ(GetButtonsReleased() & (BUTTON_LEFT | BUTTON_1), BUTTON_LEFT | BUTTON_1);
 
     UpdateInput();
-    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetJoystickButtons(), BUTTON_LEFT | BUTTON_1) << "held still: read again";
 }
 
-INSTANTIATE_TEST_SUITE_P(Input, JoystickKept,
-                         ::testing::Values(KeptStateCase{"PollFails", "Joystick1::Poll"},
-                                           KeptStateCase{"ReadFails", "Joystick1::GetDeviceState"}),
+INSTANTIATE_TEST_SUITE_P(Input, JoystickReadFails,
+                         ::testing::Values(FailedReadCase{"PollFails", "Joystick1::Poll"},
+                                           FailedReadCase{"ReadFails",
+                                                          "Joystick1::GetDeviceState"}),
                          CaseName());
 
-// A window that lost the focus: both reads fail; the keys read up, the
-// stick keeps its last reading.
-TEST_F(InputTest, LostFocusClearsKeysAndKeepsTheStick) {
+// A window that lost the focus: both reads fail; the keys read up and the
+// stick centred.
+TEST_F(InputTest, LostFocusClearsKeysAndTheStick) {
     fake::SetKey(DIK_UP, 0x80);
     DIJOYSTATE held = {};
     held.lX = -1000;
@@ -471,7 +475,7 @@ TEST_F(InputTest, LostFocusClearsKeysAndKeepsTheStick) {
     fake::Fail("Keyboard::GetDeviceState", DIERR_INPUTLOST);
     fake::Fail("Joystick1::Poll", DIERR_INPUTLOST);
     UpdateInput();
-    EXPECT_EQ(GetButtons(), BUTTON_LEFT);
+    EXPECT_EQ(GetButtons(), 0u);
 }
 
 // ---- ReleaseInput ---------------------------------------------------------

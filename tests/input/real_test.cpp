@@ -141,21 +141,21 @@ TEST_F(RealInput, JoystickButtonsReachTheMask) {
     EXPECT_EQ(GetButtons(), BUTTON_8);
 }
 
-// Input lost: the read fails, the stick keeps its last reading, and the
-// device is acquired again for the next frame.
-TEST_F(RealInput, LostJoystickKeepsItsReadingAndIsReacquired) {
+// Input lost: the read fails, the stick held left reads centred at once, and
+// the device is acquired again, so the next frame reads it held again.
+TEST_F(RealInput, LostJoystickReadsNeutralAndIsReacquired) {
     virtual_joystick::SetAxes(-virtual_joystick::kAxisFull, 0);
     ASSERT_EQ(UpdateInput(), DI_OK);
     ASSERT_EQ(GetJoystickButtons(), BUTTON_LEFT);
 
-    virtual_joystick::SetAxes(0, 0);
     virtual_joystick::LoseInput();
     EXPECT_EQ(UpdateInput(), DIERR_INPUTLOST);
-    EXPECT_EQ(GetJoystickButtons(), BUTTON_LEFT);
+    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetStickX(), 0.0f);
     EXPECT_TRUE(virtual_joystick::Acquired());
 
     EXPECT_EQ(UpdateInput(), DI_OK);
-    EXPECT_EQ(GetJoystickButtons(), 0u);
+    EXPECT_EQ(GetJoystickButtons(), BUTTON_LEFT);
 }
 
 // ---- Edges, the analogue stick and the mouse ------------------------------

@@ -10,9 +10,10 @@ tests=$3
 if [ ! -f "$WINEPREFIX/fw-dpi-144" ]; then
     rm -rf "$WINEPREFIX"
     mkdir -p "$WINEPREFIX"
-    wineboot -i </dev/null >/dev/null 2>&1
-    wine reg add 'HKCU\Control Panel\Desktop' /v LogPixels /t REG_DWORD /d 144 /f \
-        </dev/null >/dev/null 2>&1
+    # Without address randomisation, as tools/wine-run.sh runs Wine.
+    setarch "$(uname -m)" -R wineboot -i </dev/null >/dev/null 2>&1
+    setarch "$(uname -m)" -R wine reg add 'HKCU\Control Panel\Desktop' \
+        /v LogPixels /t REG_DWORD /d 144 /f </dev/null >/dev/null 2>&1
     wineserver -w
     touch "$WINEPREFIX/fw-dpi-144"
 fi

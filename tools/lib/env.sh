@@ -103,6 +103,10 @@ fw_start_xvfb() {
         echo "the virtual display $DISPLAY does not answer" >&2
 }
 
+# Runs a Wine command with the same address space layout at every start:
+# tools/wine-run.sh says why.
+fw_unrandomised() { setarch "$(uname -m)" -R "$@"; }
+
 fw_start_wine() {
     # One wineserver for the whole run: each Wine process then starts in
     # milliseconds instead of seconds.
@@ -116,12 +120,12 @@ fw_start_wine() {
     # which live as long as the wineserver and keep its output open; a test
     # runner reading that output would wait for them forever. Start them
     # here, with nothing to keep open.
-    wineboot -i </dev/null >/dev/null 2>&1 || true
+    fw_unrandomised wineboot -i </dev/null >/dev/null 2>&1 || true
     # A program that crashes ends at once with Wine's backtrace on its
     # standard error, instead of waiting for a click on Wine's crash dialog,
     # which on a virtual display nobody gives.
     grep -q '"ShowCrashDialog"=dword:00000000' "$WINEPREFIX/user.reg" 2>/dev/null ||
-        wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
+        fw_unrandomised wine reg add 'HKCU\Software\Wine\WineDbg' /v ShowCrashDialog /t REG_DWORD /d 0 /f \
             </dev/null >/dev/null 2>&1 || true
 }
 

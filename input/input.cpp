@@ -495,9 +495,8 @@ HRESULT UpdateInput() {
             // at that moment would otherwise keep the player moving.
             NeutralJoyState();
             const HRESULT acquired = joystick->Acquire();
-            // Pulled out: its reading goes at once (a stick held when it went
-            // would otherwise keep the player moving), and it is looked for
-            // again when Windows says the devices changed.
+            // Pulled out: it is let go, and looked for again when Windows
+            // says the devices changed.
             if (hr == kUnplugged || acquired == kUnplugged) {
                 DropJoystick();
             }

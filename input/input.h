@@ -22,10 +22,11 @@
 /// UpdateFramework reads the devices once per frame into fixed buffers,
 /// re-acquiring a device whose read fails (the window lost the focus). A
 /// failed read reads neutral for that frame: every key up, the stick and hat
-/// centred, the controller's buttons up. The keyboard also keeps each key change in between
-/// (DirectInput's buffered data). buttons.h turns the buffers into the button mask. ExitFramework
-/// releases everything; ReleaseInput may run before InitInput, on a partly
-/// created state and twice. Main thread only.
+/// centred, the controller's buttons up. The keyboard also keeps each key
+/// change in between (DirectInput's buffered data). buttons.h turns the
+/// buffers into the button mask. ExitFramework releases everything;
+/// ReleaseInput may run before InitInput, on a partly created state and
+/// twice. Main thread only.
 #pragma once
 
 #include <windows.h>

@@ -67,7 +67,9 @@ DWORD GetJoystickButtons();
 /// The mask bits set by the keyboard: a key is down when its byte is 0x80.
 DWORD GetKeyboardButtons();
 
-/// 1 when key `key` (a DIK code, 1 to 255) is down, else 0.
+/// 1 when key `key` (a DIK code, 1 to 255) is down, else 0: as the last
+/// UpdateInput's newest reading has it. A key let go between the state read
+/// and the buffer read reads up and released, never down and released.
 int IsKeyDown(unsigned key);
 /// 1 when bit 0x80 of joystick button `button` (0 to 31) is set, else 0.
 int IsJoystickButtonDown(unsigned button);

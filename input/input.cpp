@@ -279,6 +279,10 @@ void ReadKeyEdges(LPDIRECTINPUTDEVICE8A keyboard, bool stateRead) {
         } else if (inputState.KeyEnd[key] == kNoChange) {
             inputState.KeyEnd[key] = inputState.KeyState[key];
         }
+        // A change buffered after the state was read is newer than the
+        // state: the level follows it, so no key reads down in the frame
+        // that reports its release.
+        inputState.KeyState[key] = inputState.KeyEnd[key];
     }
 }
 

@@ -39,7 +39,8 @@ struct PadState {
 constexpr size_t kTypedTextBytes = 256;
 
 struct InputState {
-    // c_dfDIKeyboard layout: byte k is the key whose DIK code is k, 0x80 when down.
+    // c_dfDIKeyboard layout: byte k is the key whose DIK code is k, 0x80 when
+    // down. The state read, then the frame's end (KeyEnd) once edges are taken.
     BYTE KeyState[256];
     // KeyState as the previous UpdateInput left it.
     BYTE PreviousKeyState[256];

@@ -79,10 +79,7 @@ template <class Held> DWORD KeyButtons(Held held) {
 } // namespace
 
 void TakeButtonEdges() {
-    // The mask as the frame ends: a key's last buffered change counts even
-    // where the state read just before it does not show it yet.
-    const DWORD end = KeyButtons([](BYTE key) { return inputState.KeyEnd[key] == kKeyDown; }) |
-                      GetJoystickButtons() | GetPadMaskButtons();
+    const DWORD end = GetButtons();
     const DWORD before = inputState.dwPreviousButtons;
     inputState.dwButtonsPressed =
         (end & ~before) | KeyButtons([](BYTE key) { return inputState.KeyPresses[key] != 0; });

@@ -217,11 +217,14 @@ void AddTypedUnit(WCHAR unit) {
     inputState.typedLatchLength += count;
 }
 
+constexpr BYTE kNoChange = 0xFF;
+
 // Reads the keyboard's buffered changes since the last read into this
-// frame's presses and releases and the keys' end states. False when they
-// cannot be trusted to be complete: the buffer overflowed, or it cannot be
-// read (a keyboard without a buffer, or one not acquired).
-bool ReadKeyboardChanges(LPDIRECTINPUTDEVICE8A keyboard) {
+// frame's presses and releases, and each key's last change into `last`
+// (kNoChange where it has none). False when they cannot be trusted to be
+// complete: the buffer overflowed, or it cannot be read (a keyboard without
+// a buffer, or one not acquired).
+bool ReadKeyboardChanges(LPDIRECTINPUTDEVICE8A keyboard, BYTE (&last)[256]) {
     bool complete = true;
     DIDEVICEOBJECTDATA changes[kKeyboardReadChunk];
     for (;;) {
@@ -237,10 +240,10 @@ bool ReadKeyboardChanges(LPDIRECTINPUTDEVICE8A keyboard) {
                 if (inputState.KeyPresses[key] < 0xFF) {
                     ++inputState.KeyPresses[key];
                 }
-                inputState.KeyEnd[key] = kKeyDown;
+                last[key] = kKeyDown;
             } else {
                 inputState.KeyReleases[key] = 1;
-                inputState.KeyEnd[key] = 0;
+                last[key] = 0;
             }
         }
         if (count < kKeyboardReadChunk) {
@@ -252,17 +255,19 @@ bool ReadKeyboardChanges(LPDIRECTINPUTDEVICE8A keyboard) {
 // This frame's key edges. From the buffered changes where they are complete;
 // otherwise (after a failed read, an overflow, or a keyboard without a
 // buffer) also from the difference of the two states, so nothing the states
-// show is lost.
+// show is lost. A change buffered after the state was read is newer than
+// the state: KeyState takes it, so that no key reads down in the frame that
+// reports its release.
 void ReadKeyEdges(LPDIRECTINPUTDEVICE8A keyboard, bool stateRead) {
-    constexpr BYTE kNoChange = 0xFF;
     memset(inputState.KeyPresses, 0, sizeof inputState.KeyPresses);
     memset(inputState.KeyReleases, 0, sizeof inputState.KeyReleases);
-    memset(inputState.KeyEnd, kNoChange, sizeof inputState.KeyEnd);
+    BYTE last[256];
+    memset(last, kNoChange, sizeof last);
     // The buffer is read whenever the state was (so nothing stale is left in
     // it), but trusted alone only when the previous read succeeded too: a
     // keyboard acquired again starts with an empty buffer, and keys held
     // then show only in the state.
-    const bool buffered = stateRead && keyboard != nullptr && ReadKeyboardChanges(keyboard);
+    const bool buffered = stateRead && keyboard != nullptr && ReadKeyboardChanges(keyboard, last);
     const bool complete = buffered && !inputState.bKeyboardUnread;
     inputState.bKeyboardUnread = !stateRead;
     for (unsigned key = 0; key < 256; ++key) {
@@ -275,14 +280,9 @@ void ReadKeyEdges(LPDIRECTINPUTDEVICE8A keyboard, bool stateRead) {
             if (before && !now) {
                 inputState.KeyReleases[key] = 1;
             }
-            inputState.KeyEnd[key] = inputState.KeyState[key];
-        } else if (inputState.KeyEnd[key] == kNoChange) {
-            inputState.KeyEnd[key] = inputState.KeyState[key];
+        } else if (last[key] != kNoChange) {
+            inputState.KeyState[key] = last[key];
         }
-        // A change buffered after the state was read is newer than the
-        // state: the level follows it, so no key reads down in the frame
-        // that reports its release.
-        inputState.KeyState[key] = inputState.KeyEnd[key];
     }
 }
 
@@ -527,7 +527,6 @@ void ReleaseInput() {
     memset(inputState.PreviousKeyState, 0, sizeof inputState.PreviousKeyState);
     memset(inputState.KeyPresses, 0, sizeof inputState.KeyPresses);
     memset(inputState.KeyReleases, 0, sizeof inputState.KeyReleases);
-    memset(inputState.KeyEnd, 0, sizeof inputState.KeyEnd);
     inputState.dwPreviousButtons = 0;
     inputState.dwButtonsPressed = 0;
     inputState.dwButtonsReleased = 0;

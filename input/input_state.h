@@ -40,7 +40,7 @@ constexpr size_t kTypedTextBytes = 256;
 
 struct InputState {
     // c_dfDIKeyboard layout: byte k is the key whose DIK code is k, 0x80 when
-    // down. The state read, then the frame's end (KeyEnd) once edges are taken.
+    // down: the state read, with any change buffered after it.
     BYTE KeyState[256];
     // KeyState as the previous UpdateInput left it.
     BYTE PreviousKeyState[256];
@@ -49,9 +49,6 @@ struct InputState {
     // buffer could not tell.
     BYTE KeyPresses[256];
     BYTE KeyReleases[256];
-    // Each key as the end of the last frame left it: the last buffered
-    // change where there was one, else KeyState.
-    BYTE KeyEnd[256];
     // The button mask at the end of the previous and of this frame, and the
     // bits that went down or up in this frame.
     DWORD dwPreviousButtons;
